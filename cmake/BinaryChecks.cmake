@@ -1,0 +1,12 @@
+# The shipping 32-bit build cannot run here; what its users depend on is read off the files.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  enable_testing()
+  find_program(OBJDUMP_32 NAMES i686-w64-mingw32-objdump REQUIRED)
+  get_property(targets GLOBAL PROPERTY OVERREACH_SHIPPED_TARGETS)
+  set(files)
+  foreach(t IN LISTS targets)
+    list(APPEND files $<TARGET_FILE:${t}>)
+  endforeach()
+  add_test(NAME imports_are_xp_system_dlls
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/check-imports ${OBJDUMP_32} ${files})
+endif()

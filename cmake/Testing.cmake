@@ -1,0 +1,25 @@
+# GoogleTest from the sources Debian ships, built with this project's own flags.
+if(OVERREACH_TESTS)
+  enable_testing()
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  include(GoogleTest)
+endif()
+
+# overreach_test(<name> SOURCES <files...> LIBS <targets...>)
+# Natively every test case becomes a ctest test of its own. Under Wine each program runs
+# once as a whole: starting a Windows process costs far more than a test case does.
+function(overreach_test name)
+  if(NOT OVERREACH_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main gmock)
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY $<TARGET_FILE_DIR:${name}>)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
+  endif()
+endfunction()

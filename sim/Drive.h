@@ -1,0 +1,24 @@
+// A physical drive of the simulated machine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sim {
+
+struct Drive {
+    int number = 0;                 // N of \\.\PhysicalDriveN
+    std::wstring deviceObjectName;  // for example \Device\00000032
+    std::string vendor;             // raw bytes as the storage descriptor carries them
+    std::string product;
+    uint32_t busType = 11;          // STORAGE_BUS_TYPE, 11 SATA
+    uint32_t partitionStyle = 0;    // 0 MBR, 1 GPT, 2 RAW
+    uint64_t size = 0;              // true size in bytes
+    uint64_t lastBlockAddress = 0;  // as the bus driver reports it
+    uint32_t bytesPerBlock = 512;
+};
+
+// 2^41 bytes: what 32-bit block addresses with 512-byte blocks reach.
+inline constexpr uint64_t kAddressLimitBytes = uint64_t{1} << 41;
+
+}  // namespace sim

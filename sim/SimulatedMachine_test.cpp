@@ -1,0 +1,239 @@
+// The simulated machine must answer like the real system: same records, same codes. These
+// tests drive it with raw calls, the way no client code of ours would.
+#include "sim/SimulatedMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/DeviceResources.h"
+#include "platform/Utf16.h"
+
+namespace sim {
+namespace {
+
+using namespace platform;
+using Bytes = std::vector<uint8_t>;
+
+class MachineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Drive d;
+        d.number = 0;
+        d.size = 1000204886016;
+        machine.AddDrive(d);
+        d.number = 3;
+        d.size = 3000592982016;
+        d.lastBlockAddress = d.size / 512 - 1;
+        d.product = "Big Drive";
+        big = machine.AddDrive(d).deviceObjectName;
+        machine.SetDeviceChangeObserver([this] { ++changes; });
+    }
+
+    // Sends raw bytes to the bus device; returns the code and leaves the answer in out.
+    uint32_t Send(uint32_t code, Bytes in, Bytes& out, uint32_t access = kGenericRead) {
+        HandleOwner bus(machine);
+        if (uint32_t e = machine.CreateFileW(SimulatedMachine::BusInterfacePath().c_str(), access,
+                                             0, kOpenExisting, 0, bus.Receive()))
+            return e;
+        uint32_t returned = 0;
+        return machine.DeviceIoControl(bus.Get(), code, in.data(), uint32_t(in.size()),
+                                       out.empty() ? nullptr : out.data(), uint32_t(out.size()),
+                                       &returned);
+    }
+    uint32_t Send(uint32_t code, Bytes in) {
+        Bytes none;
+        return Send(code, std::move(in), none);
+    }
+
+    static Bytes Request(size_t size, uint32_t sizeField, uint32_t second = 0) {
+        Bytes b(size, 0);
+        std::memcpy(b.data(), &sizeField, 4);
+        if (size >= 8) std::memcpy(b.data() + 4, &second, 4);
+        return b;
+    }
+    Bytes PlugIn(uint32_t serial, const std::wstring& name) {
+        Bytes b = Request(8 + 2 * (name.size() + 1), 8, serial);
+        WriteUtf16z(ToUtf16(name), b.data() + 8);
+        return b;
+    }
+
+    SimulatedMachine machine;
+    std::wstring big;
+    int changes = 0;
+};
+
+TEST_F(MachineTest, InterfaceDetailFollowsTheSizeQueryProtocol) {
+    DeviceInfoSetOwner set(machine);
+    ASSERT_EQ(0u, machine.GetClassDevs(kDiskInterfaceClass, kDigcfPresent | kDigcfDeviceInterface,
+                                       set.Receive()));
+    DeviceInterfaceData data{};
+    EXPECT_EQ(kErrorInvalidUserBuffer,
+              machine.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, 0, &data));
+    data.cbSize = sizeof(data);
+    ASSERT_EQ(0u, machine.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, 0, &data));
+    EXPECT_EQ(kErrorNoMoreItems,
+              machine.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, 2, &data));
+
+    uint32_t required = 0;
+    EXPECT_EQ(kErrorInsufficientBuffer,
+              machine.GetDeviceInterfaceDetail(set.Get(), data, nullptr, 0, &required, nullptr));
+    Bytes detail(required, 0);
+    EXPECT_EQ(kErrorInvalidUserBuffer,  // cbSize not set
+              machine.GetDeviceInterfaceDetail(set.Get(), data, detail.data(), required, nullptr,
+                                               nullptr));
+    const uint32_t cb = kInterfaceDetailFixedSize;
+    std::memcpy(detail.data(), &cb, 4);
+    EXPECT_EQ(kErrorInsufficientBuffer,
+              machine.GetDeviceInterfaceDetail(set.Get(), data, detail.data(), required - 2,
+                                               nullptr, nullptr));
+    DeviceInfoData devInfo{};
+    devInfo.cbSize = sizeof(devInfo);
+    ASSERT_EQ(0u, machine.GetDeviceInterfaceDetail(set.Get(), data, detail.data(), required,
+                                                   nullptr, &devInfo));
+    // Drive 3 enumerates first: interfaces do not come in the order of drive numbers.
+    EXPECT_EQ(SimulatedMachine::DiskInterfacePath(3),
+              FromUtf16Bytes(detail.data() + 4, detail.size() - 4));
+
+    uint32_t type = 0;
+    EXPECT_EQ(kErrorInsufficientBuffer,
+              machine.GetDeviceRegistryProperty(set.Get(), devInfo, kSpdrpPhysicalDeviceObjectName,
+                                                &type, nullptr, 0, &required));
+    Bytes name(required, 0);
+    ASSERT_EQ(0u, machine.GetDeviceRegistryProperty(set.Get(), devInfo,
+                                                    kSpdrpPhysicalDeviceObjectName, &type,
+                                                    name.data(), required, &required));
+    EXPECT_EQ(1u, type);
+    EXPECT_EQ(big, FromUtf16Bytes(name.data(), name.size()));
+}
+
+TEST_F(MachineTest, DrivesGetUniqueSystemStyleNamesAndOpenByNumber) {
+    EXPECT_EQ(L"\\Device\\00000032", machine.FindDrive(0)->deviceObjectName);
+    EXPECT_EQ(L"\\Device\\00000033", big);
+    HandleOwner h(machine);
+    EXPECT_EQ(0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, kFileShareRead | kFileShareWrite,
+                                      kOpenExisting, 0, h.Receive()));
+    EXPECT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\\\.\\PhysicalDrive1", 0, 3,
+                                                      kOpenExisting, 0, h.Receive()));
+    EXPECT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\\\.\\PhysicalDrive03", 0, 3,
+                                                      kOpenExisting, 0, h.Receive()));
+}
+
+TEST_F(MachineTest, BusRequestsNeedReadAccessAndTheDeviceIsExclusive) {
+    Bytes out(520);
+    EXPECT_EQ(kErrorAccessDenied, Send(0x2A4014, Request(520, 520), out, 0));
+
+    HandleOwner first(machine), second(machine);
+    const std::wstring path = SimulatedMachine::BusInterfacePath();
+    ASSERT_EQ(0u, machine.CreateFileW(path.c_str(), kGenericRead, 0, kOpenExisting, 0,
+                                      first.Receive()));
+    EXPECT_EQ(32u, machine.CreateFileW(path.c_str(), kGenericRead, 0, kOpenExisting, 0,
+                                       second.Receive()));
+    first.Reset();
+    machine.SetBusPresent(false);
+    EXPECT_EQ(kErrorFileNotFound, machine.CreateFileW(path.c_str(), kGenericRead, 0, kOpenExisting,
+                                                      0, second.Receive()));
+}
+
+TEST_F(MachineTest, MalformedBusRequestsAreRefusedWith87) {
+    Bytes plug = PlugIn(1, big);
+    plug[0] = 9;  // Size must be 8
+    EXPECT_EQ(87u, Send(0x2A4004, plug));
+    plug = PlugIn(1, big);
+    plug.resize(plug.size() - 2);  // terminator missing
+    EXPECT_EQ(87u, Send(0x2A4004, plug));
+    plug = PlugIn(1, big);
+    plug.insert(plug.end(), {0, 0});  // more than the text and its terminator
+    EXPECT_EQ(87u, Send(0x2A4004, plug));
+    EXPECT_EQ(87u, Send(0x2A4004, PlugIn(0, big)));  // serial 0 means none
+
+    EXPECT_EQ(87u, Send(0x2A4008, Request(19, 20)));
+    EXPECT_EQ(87u, Send(0x2A4008, Request(20, 16)));
+
+    Bytes out(2080);
+    EXPECT_EQ(87u, Send(0x2A4010, Request(2079, 16), out));
+    EXPECT_EQ(87u, Send(0x2A4010, Request(2080, 2080), out));
+    Bytes shortOut(2079);
+    EXPECT_EQ(87u, Send(0x2A4010, Request(2080, 16), shortOut));
+
+    Bytes lookupOut(520);
+    EXPECT_EQ(87u, Send(0x2A4014, Request(520, 516), lookupOut));
+    Bytes unterminated = Request(520, 520);
+    std::fill(unterminated.begin() + 4, unterminated.begin() + 516, 'a');
+    EXPECT_EQ(87u, Send(0x2A4014, unterminated, lookupOut));
+
+    Bytes sizeOut(544);
+    EXPECT_EQ(87u, Send(0x2A4018, Request(544, 520), sizeOut));
+    EXPECT_EQ(87u, Send(0x2A4018, Request(540, 544), sizeOut));
+
+    EXPECT_EQ(1u, Send(0x2A400C, Request(16, 16)));  // known to the set, answered by nobody
+    EXPECT_EQ(0, changes);
+}
+
+TEST_F(MachineTest, PlugInRulesOfTheBusDriver) {
+    EXPECT_EQ(0u, Send(0x2A4004, PlugIn(1, big)));
+    EXPECT_EQ(1, changes);
+    // Another serial for a drive that already has its virtual drive.
+    EXPECT_EQ(183u, Send(0x2A4004, PlugIn(2, big)));
+    // A drive that ends within the address limit has nothing beyond it.
+    EXPECT_EQ(50u, Send(0x2A4004, PlugIn(2, machine.FindDrive(0)->deviceObjectName)));
+    EXPECT_EQ(kErrorFileNotFound, Send(0x2A4004, PlugIn(2, L"\\Device\\nothing")));
+
+    // After a restart the virtual drive exists but is not plugged in; plugging it in again
+    // with its own serial mounts it.
+    Bytes out(2080);
+    machine.Bus().AddVirtualDrive({1, ToUtf16(big), false});
+    ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 1), out));
+    EXPECT_EQ(1, out[2072]);
+    EXPECT_EQ(0, out[2073]);
+    EXPECT_EQ(0u, Send(0x2A4004, PlugIn(1, big)));
+    ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 1), out));
+    EXPECT_EQ(1, out[2073]);
+    EXPECT_EQ(2, changes);
+}
+
+TEST_F(MachineTest, DiskSizeAnswersTheTrueFiguresByName) {
+    Bytes in = Request(544, 544, 11);
+    WriteUtf16z(ToUtf16(big), in.data() + 8);
+    Bytes out(544);
+    ASSERT_EQ(0u, Send(0x2A4018, in, out));
+    uint64_t size = 0, last = 0;
+    uint32_t block = 0;
+    std::memcpy(&size, out.data() + 520, 8);
+    std::memcpy(&last, out.data() + 528, 8);
+    std::memcpy(&block, out.data() + 536, 4);
+    EXPECT_EQ(3000592982016u, size);
+    EXPECT_EQ(3000592982016u / 512 - 1, last);
+    EXPECT_EQ(512u, block);
+
+    // An unknown name: the answer is 2 and nothing is copied back.
+    WriteUtf16z(u"\\Device\\nothing", in.data() + 8);
+    Bytes untouched(544, 0xAB);
+    EXPECT_EQ(kErrorFileNotFound, Send(0x2A4018, in, untouched));
+    EXPECT_EQ(Bytes(544, 0xAB), untouched);
+}
+
+TEST_F(MachineTest, FaultsHitTheChosenCallAndReleasesAreCounted) {
+    machine.InjectFault({Call::CreateFile, 5, 2});
+    HandleOwner a(machine), b(machine), c(machine);
+    EXPECT_EQ(0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0,
+                                      a.Receive()));
+    EXPECT_EQ(5u, machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0,
+                                      b.Receive()));
+    EXPECT_EQ(0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0,
+                                      c.Receive()));
+    EXPECT_EQ(2u, machine.Outstanding().handles);
+
+    machine.InjectFault({Call::HeapAlloc, 8, 0, {}, {}, {}});
+    void* block = nullptr;
+    EXPECT_EQ(8u, machine.HeapAlloc(16, true, &block));
+
+    OsHandle raw = a.Get();
+    a.Reset();
+    EXPECT_EQ(kErrorInvalidHandle, machine.CloseHandle(raw));
+    EXPECT_EQ(1u, machine.Outstanding().releaseErrors);
+}
+
+}  // namespace
+}  // namespace sim

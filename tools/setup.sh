@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need. Safe to run again:
+# when everything is present it says nothing and returns at once.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make
+  g++-mingw-w64-x86-64-posix   # the Windows build the tests run (std::mutex for GoogleTest)
+  g++-mingw-w64-i686-win32     # the shipping 32-bit build (no posix-threads runtime)
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  googletest
+  wine wine64
+  xvfb xauth x11-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
