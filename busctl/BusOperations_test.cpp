@@ -268,6 +268,8 @@ struct OpeningFault {
     uint32_t plugIn, unplug, query, lookup;
 };
 
+void PrintTo(const OpeningFault& p, std::ostream* os) { *os << p.step; }
+
 class CommonOpeningTest : public BusOperationsTest,
                           public ::testing::WithParamInterface<OpeningFault> {};
 

@@ -9,4 +9,10 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   endforeach()
   add_test(NAME imports_are_xp_system_dlls
            COMMAND ${CMAKE_SOURCE_DIR}/tools/check-imports ${OBJDUMP_32} ${files})
+
+  add_executable(later_import_probe cmake/probe/LaterImport.cpp)
+  add_test(NAME import_check_rejects_later_functions
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/check-imports ${OBJDUMP_32}
+                   $<TARGET_FILE:later_import_probe>)
+  set_tests_properties(import_check_rejects_later_functions PROPERTIES WILL_FAIL TRUE)
 endif()

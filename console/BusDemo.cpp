@@ -17,6 +17,8 @@ std::string Narrow(const std::wstring& s) {
 
 std::string Name(const char16_t* field) { return Narrow(platform::FromUtf16Bytes(field, 256)); }
 
+bool devicesChanged = false;
+
 void PrintRequests(sim::SimulatedMachine& machine) {
     for (const auto& r : machine.BusRequests()) {
         std::printf("    request 0x%06X, %zu bytes in, %u out, answer %u:", r.code, r.input.size(),
@@ -24,6 +26,8 @@ void PrintRequests(sim::SimulatedMachine& machine) {
         for (size_t i = 0; i < r.input.size() && i < 24; ++i) std::printf(" %02X", r.input[i]);
         std::printf(r.input.size() > 24 ? " ...\n" : "\n");
     }
+    if (devicesChanged) std::printf("    (device nodes changed)\n");
+    devicesChanged = false;
     machine.ClearRecords();
 }
 
@@ -44,7 +48,7 @@ int main() {
     big.size = 3000592982016;
     big.lastBlockAddress = big.size / 512 - 1;
     const std::wstring name = machine.AddDrive(big).deviceObjectName;
-    machine.SetDeviceChangeObserver([] { std::printf("    (device nodes changed)\n"); });
+    machine.SetDeviceChangeObserver([] { devicesChanged = true; });
 
     std::printf("Drive 1: %s, 3000592982016 bytes\n", Narrow(name).c_str());
 

@@ -108,7 +108,8 @@ public:
     // SetupDiDestroyDeviceInfoList(set)
     virtual uint32_t DestroyDeviceInfoList(DeviceInfoSet set) = 0;
 
-    // CreateFileW(path, access, share, NULL, creation, flags, NULL)
+    // CreateFileW(path, access, share, NULL, creation, flags, NULL); *handle is
+    // kInvalidHandle when the open fails.
     virtual uint32_t CreateFileW(const wchar_t* path, uint32_t access, uint32_t shareMode,
                                 uint32_t creation, uint32_t flags, OsHandle* handle) = 0;
     // DeviceIoControl(handle, code, in, inSize, out, outSize, returned, NULL)

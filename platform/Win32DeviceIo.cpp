@@ -75,9 +75,8 @@ uint32_t Win32DeviceIo::DestroyDeviceInfoList(DeviceInfoSet set) {
 uint32_t Win32DeviceIo::CreateFileW(const wchar_t* path, uint32_t access, uint32_t shareMode,
                                     uint32_t creation, uint32_t flags, OsHandle* handle) {
     HANDLE h = ::CreateFileW(path, access, shareMode, nullptr, creation, flags, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return GetLastError();
     *handle = h;
-    return ERROR_SUCCESS;
+    return h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
 }
 
 uint32_t Win32DeviceIo::DeviceIoControl(OsHandle handle, uint32_t code, const void* in,

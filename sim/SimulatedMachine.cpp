@@ -260,6 +260,7 @@ uint32_t SimulatedMachine::DestroyDeviceInfoList(DeviceInfoSet set) {
 
 uint32_t SimulatedMachine::CreateFileW(const wchar_t* path, uint32_t access, uint32_t shareMode,
                                        uint32_t creation, uint32_t /*flags*/, OsHandle* handle) {
+    if (handle) *handle = platform::kInvalidHandle;
     const std::wstring p = Lower(path ? path : L"");
     OpenFile file{Target::PhysicalDrive, -1, access, shareMode};
     bool known = false;

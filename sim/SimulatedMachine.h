@@ -33,8 +33,8 @@ enum class Call {
 // Makes matching calls fail with error before they do anything. A failing release call
 // still releases, so a fault never turns into a leak of its own.
 struct Fault {
-    Call call;
-    uint32_t error;
+    Call call = Call::GetClassDevs;
+    uint32_t error = 0;
     int nth = 0;                    // 0: every matching call; n: only the n-th one (from 1)
     std::optional<uint32_t> ioctl;  // only this control code
     std::optional<int> drive;       // only calls about this drive number
