@@ -2,16 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/DeviceIo.h"
+
 namespace sim {
+
+using namespace platform;
 
 namespace {
 
-constexpr uint32_t kOk = 0;
-constexpr uint32_t kInvalidFunction = 1;
-constexpr uint32_t kFileNotFound = 2;
-constexpr uint32_t kNotSupported = 50;
-constexpr uint32_t kInvalidParameter = 87;
-constexpr uint32_t kAlreadyExists = 183;
 
 constexpr size_t kNameFieldBytes = 512;
 constexpr size_t kDescriptorBytes = 1032;
@@ -50,48 +48,48 @@ BusStandIn::Reply BusStandIn::Handle(uint32_t code, wire::Bytes& b, uint32_t inS
         case kLookupSerial: return LookupSerial(b, inSize, outSize);
         case kDiskSize: return DiskSize(b, inSize, outSize);
         case kRequest3:  // belongs to the set, but nothing this machine models answers it
-        default: return {kInvalidFunction, 0};
+        default: return {kErrorInvalidFunction, 0};
     }
 }
 
 BusStandIn::Reply BusStandIn::PlugIn(const wire::Bytes& b, uint32_t inSize) {
     // Size counts the 8-byte header; the text must end, with its terminator, at the end.
-    if (inSize < 10 || inSize % 2 != 0 || wire::U32(b, 0) != 8) return {kInvalidParameter, 0};
+    if (inSize < 10 || inSize % 2 != 0 || wire::U32(b, 0) != 8) return {kErrorInvalidParameter, 0};
     std::u16string name;
     if (!wire::Text(b, 8, inSize - 8, name) || 8 + 2 * (name.size() + 1) != inSize)
-        return {kInvalidParameter, 0};
+        return {kErrorInvalidParameter, 0};
     const uint32_t serialNo = wire::U32(b, 4);
-    if (serialNo == 0) return {kInvalidParameter, 0};
+    if (serialNo == 0) return {kErrorInvalidParameter, 0};
 
     if (auto it = drives_.find(serialNo); it != drives_.end()) {
         // The same drive again is a re-plug; another drive may not take a used number.
-        if (it->second.physicalName != name) return {kInvalidParameter, 0};
+        if (it->second.physicalName != name) return {kErrorInvalidParameter, 0};
         it->second.mounted = true;
         devicesChanged_();
-        return {kOk, 0};
+        return {kErrorSuccess, 0};
     }
     const Drive* drive = findDrive_(name);
-    if (!drive) return {kFileNotFound, 0};
+    if (!drive) return {kErrorFileNotFound, 0};
     for (const auto& [serial, existing] : drives_)
-        if (existing.physicalName == name) return {kAlreadyExists, 0};
-    if (drive->size <= kAddressLimitBytes) return {kNotSupported, 0};
+        if (existing.physicalName == name) return {kErrorAlreadyExists, 0};
+    if (drive->size <= kAddressLimitBytes) return {kErrorNotSupported, 0};
     drives_[serialNo] = VirtualDrive{serialNo, name, true};
     devicesChanged_();
-    return {kOk, 0};
+    return {kErrorSuccess, 0};
 }
 
 BusStandIn::Reply BusStandIn::Unplug(const wire::Bytes& b, uint32_t inSize) {
-    if (inSize != 20 || wire::U32(b, 0) != 20) return {kInvalidParameter, 0};
-    if (drives_.erase(wire::U32(b, 4)) == 0) return {kFileNotFound, 0};
+    if (inSize != 20 || wire::U32(b, 0) != 20) return {kErrorInvalidParameter, 0};
+    if (drives_.erase(wire::U32(b, 4)) == 0) return {kErrorFileNotFound, 0};
     devicesChanged_();
-    return {kOk, 0};
+    return {kErrorSuccess, 0};
 }
 
 BusStandIn::Reply BusStandIn::Query(wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
     if (inSize != kQueryBytes || outSize != kQueryBytes || wire::U32(b, 0) != 16)
-        return {kInvalidParameter, 0};
+        return {kErrorInvalidParameter, 0};
     const auto it = drives_.find(wire::U32(b, 4));
-    if (it == drives_.end()) return {kFileNotFound, 0};
+    if (it == drives_.end()) return {kErrorFileNotFound, 0};
     const VirtualDrive& v = it->second;
     const Drive* drive = findDrive_(v.physicalName);
 
@@ -107,34 +105,34 @@ BusStandIn::Reply BusStandIn::Query(wire::Bytes& b, uint32_t inSize, uint32_t ou
                   size > kAddressLimitBytes ? size - kAddressLimitBytes : 0);
     b[2072] = 1;  // Created
     b[2073] = v.mounted ? 1 : 0;
-    return {kOk, static_cast<uint32_t>(kQueryBytes)};
+    return {kErrorSuccess, static_cast<uint32_t>(kQueryBytes)};
 }
 
 BusStandIn::Reply BusStandIn::LookupSerial(wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
     std::u16string name;
     if (inSize != kLookupBytes || outSize != kLookupBytes || wire::U32(b, 0) != kLookupBytes ||
         !wire::Text(b, 4, kNameFieldBytes, name))
-        return {kInvalidParameter, 0};
+        return {kErrorInvalidParameter, 0};
     for (const auto& [serial, v] : drives_) {
         if (v.physicalName == name) {
             wire::PutU32(b, 516, serial);
-            return {kOk, static_cast<uint32_t>(kLookupBytes)};
+            return {kErrorSuccess, static_cast<uint32_t>(kLookupBytes)};
         }
     }
-    return {kFileNotFound, 0};
+    return {kErrorFileNotFound, 0};
 }
 
 BusStandIn::Reply BusStandIn::DiskSize(wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
     std::u16string name;
     if (inSize != kDiskSizeBytes || outSize != kDiskSizeBytes ||
         wire::U32(b, 0) != kDiskSizeBytes || !wire::Text(b, 8, kNameFieldBytes, name))
-        return {kInvalidParameter, 0};
+        return {kErrorInvalidParameter, 0};
     const Drive* drive = findDrive_(name);
-    if (!drive) return {kFileNotFound, 0};
+    if (!drive) return {kErrorFileNotFound, 0};
     wire::PutU64(b, 520, drive->size);
     wire::PutU64(b, 528, drive->lastBlockAddress);
     wire::PutU32(b, 536, drive->bytesPerBlock);
-    return {kOk, static_cast<uint32_t>(kDiskSizeBytes)};
+    return {kErrorSuccess, static_cast<uint32_t>(kDiskSizeBytes)};
 }
 
 }  // namespace sim

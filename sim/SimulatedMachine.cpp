@@ -14,7 +14,6 @@ using namespace platform;
 
 namespace {
 
-constexpr uint32_t kSharingViolation = 32;
 constexpr uint32_t kInvalidData = 13;
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kSpintActive = 1;
@@ -289,7 +288,7 @@ uint32_t SimulatedMachine::CreateFileW(const wchar_t* path, uint32_t access, uin
     for (const auto& [token, open] : files_) {
         if (open.target == file.target && open.drive == file.drive &&
             (open.shareMode == 0 || shareMode == 0))
-            return kSharingViolation;
+            return platform::kErrorSharingViolation;
     }
     const uintptr_t token = (nextToken_ += 4);
     files_[token] = file;
