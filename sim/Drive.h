@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -16,6 +18,9 @@ struct Drive {
     uint64_t size = 0;              // true size in bytes
     uint64_t lastBlockAddress = 0;  // as the bus driver reports it
     uint32_t bytesPerBlock = 512;
+    // The exact storage descriptor to report instead of one built from the fields above,
+    // for drives whose firmware answers oddly.
+    std::optional<std::vector<uint8_t>> rawDescriptor;
 };
 
 // 2^41 bytes: what 32-bit block addresses with 512-byte blocks reach.

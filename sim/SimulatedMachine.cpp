@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "platform/Utf16.h"
+#include "sim/DiskStandIn.h"
 
 namespace sim {
 
@@ -348,11 +349,15 @@ uint32_t SimulatedMachine::DeviceIoControl(OsHandle handle, uint32_t code, const
     return finish(error);
 }
 
-uint32_t SimulatedMachine::DiskRequest(const OpenFile& /*file*/, uint32_t /*code*/,
-                                       std::vector<uint8_t>& /*systemBuffer*/,
-                                       uint32_t /*inSize*/, uint32_t /*outSize*/,
-                                       uint32_t& /*information*/) {
-    return kErrorInvalidFunction;
+uint32_t SimulatedMachine::DiskRequest(const OpenFile& file, uint32_t code,
+                                       std::vector<uint8_t>& systemBuffer, uint32_t inSize,
+                                       uint32_t outSize, uint32_t& information) {
+    const Drive* drive = FindDrive(file.drive);
+    // The drive was removed while the handle stayed open.
+    if (!drive) return kErrorFileNotFound;
+    const DiskReply reply = HandleDiskRequest(*drive, code, systemBuffer, inSize, outSize);
+    information = reply.information;
+    return reply.error;
 }
 
 uint32_t SimulatedMachine::CloseHandle(OsHandle handle) {

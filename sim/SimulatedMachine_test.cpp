@@ -237,3 +237,63 @@ TEST_F(MachineTest, FaultsHitTheChosenCallAndReleasesAreCounted) {
 
 }  // namespace
 }  // namespace sim
+
+namespace sim {
+namespace {
+
+// Raw disk controls on \\.\PhysicalDriveN, checked against the system's layouts.
+TEST_F(MachineTest, DiskControlsAnswerWithTheSystemsLayouts) {
+    HandleOwner disk(machine);
+    ASSERT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\\\.\\PhysicalDrive7", 0, 3,
+                                                      kOpenExisting, 0, disk.Receive()));
+    ASSERT_EQ(0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, 3, kOpenExisting, 0,
+                                      disk.Receive()));
+    uint32_t returned = 0;
+
+    Bytes number(12, 0xEE);
+    EXPECT_EQ(kErrorInsufficientBuffer,
+              machine.DeviceIoControl(disk.Get(), 0x2D1080, nullptr, 0, number.data(), 11,
+                                      &returned));
+    ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x2D1080, nullptr, 0, number.data(), 12,
+                                          &returned));
+    EXPECT_EQ(12u, returned);
+    EXPECT_EQ(Bytes({7, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0}), number);
+
+    // The header alone reports the full Size; the full query carries the texts.
+    Bytes query(12, 0), header(8, 0);
+    ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, header.data(),
+                                          8, &returned));
+    uint32_t size = 0;
+    std::memcpy(&size, header.data() + 4, 4);
+    EXPECT_EQ(8u, returned);
+    Bytes full(size, 0);
+    ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, full.data(),
+                                          size, &returned));
+    EXPECT_EQ(size, returned);
+    uint32_t vendorOffset = 1, productOffset = 0, busType = 0;
+    std::memcpy(&vendorOffset, full.data() + 12, 4);
+    std::memcpy(&productOffset, full.data() + 16, 4);
+    std::memcpy(&busType, full.data() + 28, 4);
+    EXPECT_EQ(0u, vendorOffset);
+    EXPECT_STREQ("Big Drive", reinterpret_cast<const char*>(full.data() + productOffset));
+    EXPECT_EQ(11u, busType);
+    query[0] = 1;  // another property
+    EXPECT_EQ(50u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, full.data(),
+                                           size, &returned));
+
+    Bytes partition(144, 0xEE);
+    EXPECT_EQ(kErrorInsufficientBuffer,
+              machine.DeviceIoControl(disk.Get(), 0x70048, nullptr, 0, partition.data(), 143,
+                                      &returned));
+    ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x70048, nullptr, 0, partition.data(), 144,
+                                          &returned));
+    EXPECT_EQ(0u, partition[0]);
+    uint64_t length = 0;
+    std::memcpy(&length, partition.data() + 16, 8);
+    EXPECT_EQ(3000592982016u, length);
+    disk.Reset();
+    EXPECT_EQ(SimulatedMachine::Resources{}, machine.Outstanding());
+}
+
+}  // namespace
+}  // namespace sim

@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686-win32     # the shipping 32-bit build (no posix-threads runtime)
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   googletest
+  clang-14 libclang-rt-14-dev   # the fuzz targets (libFuzzer)
   wine wine64
   xvfb xauth x11-utils
 )

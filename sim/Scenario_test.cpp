@@ -1,0 +1,87 @@
+#include "sim/Scenario.h"
+
+#include <gtest/gtest.h>
+
+namespace sim {
+namespace {
+
+TEST(ScenarioTest, DrivesTakeTheirDefaultsAndGivenValues) {
+    SimulatedMachine machine;
+    std::string error;
+    ASSERT_TRUE(LoadScenario(R"(# two drives
+bus absent
+drive 2 size=4096
+drive 17 size=3000592982016 vendor="WXY  " product="A \x01\"b\"\\ " bus=8 style=raw pdo=\Device\X lastblock=5 blocksize=4096   # big
+virtual 9 drive=17 mounted=0
+)",
+                             machine, error))
+        << error;
+    EXPECT_FALSE(machine.BusPresent());
+    const Drive* small = machine.FindDrive(2);
+    ASSERT_NE(nullptr, small);
+    EXPECT_EQ("", small->vendor);
+    EXPECT_EQ("Disk 2", small->product);
+    EXPECT_EQ(11u, small->busType);
+    EXPECT_EQ(0u, small->partitionStyle);
+    EXPECT_EQ(7u, small->lastBlockAddress);
+    EXPECT_EQ(512u, small->bytesPerBlock);
+    EXPECT_EQ(16u, small->deviceObjectName.size());  // \Device\000000NN
+    const Drive* big = machine.FindDrive(17);
+    ASSERT_NE(nullptr, big);
+    EXPECT_EQ("WXY  ", big->vendor);
+    EXPECT_EQ(std::string("A \x01\"b\"\\ "), big->product);
+    EXPECT_EQ(8u, big->busType);
+    EXPECT_EQ(2u, big->partitionStyle);
+    EXPECT_EQ(L"\\Device\\X", big->deviceObjectName);
+    EXPECT_EQ(5u, big->lastBlockAddress);
+    EXPECT_EQ(4096u, big->bytesPerBlock);
+    ASSERT_EQ(1u, machine.Bus().VirtualDrives().size());
+    EXPECT_FALSE(machine.Bus().VirtualDrives().at(9).mounted);
+}
+
+TEST(ScenarioTest, AMalformedLineIsNamedAndNothingIsLoaded) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"drive 1 size=10\ndrive 1 size=20", "line 2: drive 1 is described twice"},
+        {"drive 1", "line 1: a drive needs size=BYTES"},
+        {"drive 1 size=-5", "line 1: a drive needs size=BYTES"},
+        {"drive 1 size=99999999999999999999", "line 1: a drive needs size=BYTES"},
+        {"drive 1 size=10 colour=red", "line 1: unknown key 'colour'"},
+        {"drive 1 size=10 style=apm", "line 1: style= wants mbr, gpt or raw"},
+        {"drive 1 size=10 product=\"open", "line 1: a quoted value has no closing quote"},
+        {"drive 1 size=10 product=\"a\\q\"", "line 1: a backslash in quotes must be followed by xNN, \" or \\"},
+        {"\n\nvirtual 3 drive=1", "line 3: drive 1 is not described above"},
+        {"drive 1 size=10\nvirtual 0 drive=1", "line 2: a virtual drive needs its serial number (1 to 4294967295) after 'virtual'"},
+        {"drive 1 size=10\nvirtual 3 drive=1 mounted=2", "line 2: mounted= wants 0 or 1"},
+        {"drive 1 size=1\ndrive 2 size=1\nvirtual 3 drive=1\nvirtual 3 drive=2", "line 4: serial number 3 is used twice"},
+        {"drive 1 size=1 pdo=\\D\ndrive 2 size=1 pdo=\\D", "line 2: pdo=\\D is used by drive 1"},
+        {"bus maybe", "line 1: write 'bus present' or 'bus absent'"},
+        {"disk 1 size=10", "line 1: unknown fact 'disk' (bus, drive or virtual)"},
+    };
+    for (const auto& c : cases) {
+        SimulatedMachine machine;
+        std::string error;
+        EXPECT_FALSE(LoadScenario(std::string("drive 0 size=1\n") + c.text, machine, error))
+            << c.text;
+        // The first line above shifts every line number by one.
+        std::string expected = c.error;
+        const int line = std::stoi(expected.substr(5)) + 1;
+        expected = "line " + std::to_string(line) + expected.substr(expected.find(':'));
+        EXPECT_EQ(expected, error);
+        EXPECT_TRUE(machine.Drives().empty()) << c.text;
+        EXPECT_TRUE(machine.BusPresent());
+    }
+}
+
+TEST(ScenarioTest, GeneratedNamesNeverTakeAGivenOne) {
+    SimulatedMachine machine;
+    std::string error;
+    ASSERT_TRUE(LoadScenario("drive 0 size=1\ndrive 1 size=1 pdo=\\Device\\00000032\n", machine,
+                             error));
+    EXPECT_NE(machine.FindDrive(0)->deviceObjectName, machine.FindDrive(1)->deviceObjectName);
+}
+
+}  // namespace
+}  // namespace sim
