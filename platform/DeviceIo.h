@@ -18,6 +18,7 @@ inline constexpr uint32_t kErrorFileNotFound = 2;
 inline constexpr uint32_t kErrorAccessDenied = 5;
 inline constexpr uint32_t kErrorInvalidHandle = 6;
 inline constexpr uint32_t kErrorNotEnoughMemory = 8;
+inline constexpr uint32_t kErrorInvalidData = 13;
 inline constexpr uint32_t kErrorGenFailure = 31;
 inline constexpr uint32_t kErrorSharingViolation = 32;
 inline constexpr uint32_t kErrorNotSupported = 50;

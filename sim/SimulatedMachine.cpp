@@ -15,7 +15,6 @@ using namespace platform;
 
 namespace {
 
-constexpr uint32_t kInvalidData = 13;
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kSpintActive = 1;
 
@@ -236,7 +235,7 @@ uint32_t SimulatedMachine::GetDeviceRegistryProperty(DeviceInfoSet set,
     if (!info) return kErrorInvalidHandle;
     if (devInfo.cbSize != sizeof(DeviceInfoData)) return kErrorInvalidUserBuffer;
     if (!entry) return kErrorInvalidParameter;
-    if (property != kSpdrpPhysicalDeviceObjectName) return kInvalidData;
+    if (property != kSpdrpPhysicalDeviceObjectName) return kErrorInvalidData;
 
     const Drive* drive = FindDrive(entry->drive);
     const std::u16string value = Units(drive ? drive->deviceObjectName : L"\\Device\\00000001");

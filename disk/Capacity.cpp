@@ -1,0 +1,33 @@
+#include "disk/Capacity.h"
+
+#include <cwchar>
+
+#include "disk/Diagnostics.h"
+
+namespace disk {
+
+namespace {
+uint32_t High(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
+uint32_t Low(uint64_t v) { return static_cast<uint32_t>(v); }
+}  // namespace
+
+bool ExceedsAddressLimit(uint64_t diskSize) {
+    return High(diskSize) > 0x200 || (High(diskSize) == 0x200 && Low(diskSize) != 0);
+}
+
+std::wstring FormatCapacityText(uint64_t diskSize) {
+    // Rounded to single precision before formatting, so every build shows the same digits.
+    const float gib = static_cast<float>(static_cast<double>(static_cast<int64_t>(diskSize)) *
+                                         (1.0 / 1073741824.0));
+    wchar_t text[64];
+    std::swprintf(text, 64, L"%.2f", static_cast<double>(gib));
+    return text;
+}
+
+void ReportDiskSize(platform::DeviceIo& io, const DiskSizeInfo& size) {
+    WriteDiagnostic(io, L"HDD Size: 0x%X%X\n", High(size.DiskSize), Low(size.DiskSize));
+    WriteDiagnostic(io, L"HDD Block Address: 0x%X%X  BytesPerBlock = 0x%X\n",
+                    High(size.LastBlockAddress), Low(size.LastBlockAddress), size.BytesPerBlock);
+}
+
+}  // namespace disk

@@ -1,0 +1,28 @@
+// What the true size of a drive means for the user: whether it reaches past what MBR can
+// address, and how its capacity reads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/DeviceIo.h"
+
+namespace disk {
+
+// A drive's true figures as the bus driver reports them.
+struct DiskSizeInfo {
+    uint64_t DiskSize = 0;  // bytes
+    uint64_t LastBlockAddress = 0;
+    uint32_t BytesPerBlock = 0;
+};
+
+// Strictly more than 2^41 bytes: 32-bit block addresses of 512-byte blocks end there.
+bool ExceedsAddressLimit(uint64_t diskSize);
+
+// The size in GiB with two decimals, for example "2794.52".
+std::wstring FormatCapacityText(uint64_t diskSize);
+
+// The two diagnostic lines with the size and the last block address.
+void ReportDiskSize(platform::DeviceIo& io, const DiskSizeInfo& size);
+
+}  // namespace disk

@@ -1,0 +1,18 @@
+#include "disk/Diagnostics.h"
+
+#include <cstdarg>
+#include <cwchar>
+
+namespace disk {
+
+void WriteDiagnostic(platform::DeviceIo& io, const wchar_t* format, ...) {
+    wchar_t line[512];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vswprintf(line, sizeof line / sizeof line[0], format, args);
+    va_end(args);
+    if (n < 0) line[sizeof line / sizeof line[0] - 1] = L'\0';
+    io.OutputDebugStringW(line);
+}
+
+}  // namespace disk
