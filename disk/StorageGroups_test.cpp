@@ -60,7 +60,9 @@ TEST_F(DiskTest, ScanListsTheQualifyingDrivesInOrder) {
     EXPECT_EQ(1000u, machine.SleptMilliseconds());
     // Drive 16's interface takes part in the walk, but the drive itself is never asked.
     for (const auto& r : machine.Ioctls()) {
-        if (r.drive == 16) EXPECT_EQ(0x2D1080u, r.code);
+        if (r.drive == 16) {
+            EXPECT_EQ(0x2D1080u, r.code);
+        }
     }
     EXPECT_TRUE(Logged(L"IsAmdRaidMode temp.LowPart = 0x0\n"));
     EXPECT_TRUE(Logged(L"IsAmdRaidMode return TRUE\n"));

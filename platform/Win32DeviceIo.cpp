@@ -110,6 +110,9 @@ uint32_t Win32DeviceIo::HeapFree(void* block) {
 
 void Win32DeviceIo::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
-void Win32DeviceIo::OutputDebugStringW(const wchar_t* text) { ::OutputDebugStringW(text); }
+void Win32DeviceIo::OutputDebugStringW(const wchar_t* text) {
+    ::OutputDebugStringW(text);
+    if (echo_) echo_(text);
+}
 
 }  // namespace platform

@@ -1,12 +1,18 @@
 // DeviceIo on the real system: each member forwards to the Win32 call of the same name.
 #pragma once
 
+#include <functional>
+
 #include "DeviceIo.h"
 
 namespace platform {
 
 class Win32DeviceIo final : public DeviceIo {
 public:
+    Win32DeviceIo() = default;
+    // echo also receives every debugger line, for tools that show them on the console.
+    explicit Win32DeviceIo(std::function<void(const wchar_t*)> echo) : echo_(std::move(echo)) {}
+
     uint32_t GetClassDevs(const Guid& classGuid, uint32_t flags, DeviceInfoSet* set) override;
     uint32_t EnumDeviceInterfaces(DeviceInfoSet set, const Guid& classGuid, uint32_t index,
                                   DeviceInterfaceData* data) override;
@@ -26,6 +32,9 @@ public:
     uint32_t HeapFree(void* block) override;
     void Sleep(uint32_t milliseconds) override;
     void OutputDebugStringW(const wchar_t* text) override;
+
+private:
+    std::function<void(const wchar_t*)> echo_;
 };
 
 }  // namespace platform
