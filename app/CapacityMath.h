@@ -1,0 +1,29 @@
+// The arithmetic of the capacity panel, free of windows so that it is tested everywhere:
+// how the bar is split between the physical part and the virtual drive, and where each
+// segment lands inside the panel's frame.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace app {
+
+// Widths in tenths of the two segments, each between 3 and 7 and adding up to 10. False,
+// with the outputs untouched, unless both sizes (bytes) are above zero.
+bool ComputeCapacityTenths(int64_t physicalBytes, int64_t virtualBytes, uint8_t* physicalTenths,
+                           uint8_t* virtualTenths);
+
+// Gigabytes (2^30 bytes) in single precision, as the panel shows them.
+float CapacityGigabytes(int64_t bytes);
+
+struct SegmentBox {
+    int left, width;
+};
+
+// Splits the frame's inner width (frame width less 6) among the segments in proportion
+// to widths; segment 0 absorbs the remainder. Empty when the widths add up to 0. The
+// differences wrap as 16-bit values, as the panel's layout always has.
+std::vector<SegmentBox> LayoutSegments(int frameLeft, int frameRight,
+                                       const std::vector<uint8_t>& widths);
+
+}  // namespace app

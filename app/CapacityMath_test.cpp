@@ -1,0 +1,53 @@
+#include "app/CapacityMath.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace app {
+namespace {
+
+constexpr int64_t kGiB = int64_t{1} << 30;
+
+std::pair<int, int> Tenths(double physicalGiB, double virtualGiB) {
+    uint8_t p = 99, v = 99;
+    ComputeCapacityTenths(static_cast<int64_t>(physicalGiB * kGiB),
+                          static_cast<int64_t>(virtualGiB * kGiB), &p, &v);
+    return {p, v};
+}
+
+TEST(CapacityMathTest, TenthsFollowTheShareWithinThreeAndSeven) {
+    EXPECT_EQ(std::make_pair(7, 3), Tenths(2048, 746.52));  // 73 %
+    EXPECT_EQ(std::make_pair(5, 5), Tenths(100, 100));
+    EXPECT_EQ(std::make_pair(3, 7), Tenths(30, 70));
+    EXPECT_EQ(std::make_pair(6, 4), Tenths(69.9, 30.1));
+    EXPECT_EQ(std::make_pair(7, 3), Tenths(70.5, 29.5));
+    EXPECT_EQ(std::make_pair(3, 7), Tenths(1, 99));
+    EXPECT_EQ(std::make_pair(7, 3), Tenths(99, 1));
+}
+
+TEST(CapacityMathTest, WithoutTwoPositiveSizesNothingIsWritten) {
+    uint8_t p = 42, v = 43;
+    EXPECT_FALSE(ComputeCapacityTenths(2048 * kGiB, 0, &p, &v));
+    EXPECT_FALSE(ComputeCapacityTenths(-1, 5 * kGiB, &p, &v));
+    EXPECT_EQ(42, p);
+    EXPECT_EQ(43, v);
+}
+
+TEST(CapacityMathTest, SegmentZeroAbsorbsTheRemainder) {
+    // An inner width of 377 pixels: unit 37, virtual 111, physical 266.
+    const auto boxes = LayoutSegments(10, 10 + 383, {7, 3});
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(13, boxes[0].left);
+    EXPECT_EQ(266, boxes[0].width);
+    EXPECT_EQ(13 + 266, boxes[1].left);
+    EXPECT_EQ(111, boxes[1].width);
+
+    const auto whole = LayoutSegments(0, 383, {100});
+    ASSERT_EQ(1u, whole.size());
+    EXPECT_EQ(377, whole[0].width);
+    EXPECT_TRUE(LayoutSegments(0, 383, {0, 0}).empty());
+}
+
+}  // namespace
+}  // namespace app
