@@ -152,4 +152,50 @@ TEST(ResourcesTest, DialogTemplateHoldsEveryControlInPlace) {
         EXPECT_FALSE(items.at(id).style & WS_VISIBLE) << id;
 }
 
+// Each bitmap's size and depth, and the background's key-coloured corners.
+TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
+    const struct {
+        WORD id;
+        LONG w, h;
+        WORD bits;
+    } bitmaps[] = {
+        {313, 440, 560, 24}, {318, 83, 23, 24}, {319, 83, 23, 24}, {320, 83, 23, 24},
+        {321, 83, 23, 24},   {322, 83, 23, 24}, {323, 83, 23, 24}, {324, 25, 19, 24},
+        {325, 25, 19, 24},   {329, 16, 16, 24}, {330, 16, 16, 24}, {331, 16, 16, 24},
+        {332, 16, 16, 24},   {333, 24, 19, 8},  {334, 24, 19, 8},
+    };
+    for (const auto& b : bitmaps) {
+        HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(b.id), RT_BITMAP);
+        ASSERT_NE(nullptr, info) << b.id;
+        const auto* header =
+            static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, info)));
+        EXPECT_EQ(b.w, header->biWidth) << b.id;
+        EXPECT_EQ(b.h, header->biHeight) << b.id;
+        EXPECT_EQ(b.bits, header->biBitCount) << b.id;
+    }
+
+    HBITMAP background = static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(313), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_NE(nullptr, background);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, background);
+    const int runs[] = {4, 2, 1, 1};
+    int keyed = 0;
+    for (int row = 0; row < 4; ++row) {
+        for (int x = 0; x < 5; ++x) {
+            const bool key = x < runs[row];
+            for (POINT p : {POINT{x, row}, POINT{439 - x, row}, POINT{x, 559 - row},
+                            POINT{439 - x, 559 - row}}) {
+                const bool magenta = GetPixel(dc, p.x, p.y) == RGB(255, 0, 255);
+                EXPECT_EQ(key, magenta) << p.x << "," << p.y;
+                keyed += magenta;
+            }
+        }
+    }
+    EXPECT_EQ(32, keyed);  // 8 pixels in each corner
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(background);
+}
+
 }  // namespace
