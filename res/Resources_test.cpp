@@ -198,4 +198,26 @@ TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
     DeleteObject(background);
 }
 
+TEST(ResourcesTest, VersionIs1001AndTheManifestIsEmbedded) {
+    wchar_t path[MAX_PATH];
+    ASSERT_NE(0u, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    ASSERT_NE(0u, size);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(1, 0), fixed->dwFileVersionLS);
+    EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(L"1.0.0.1", text);
+    EXPECT_NE(nullptr, FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)));
+}
+
 }  // namespace
