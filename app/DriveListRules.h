@@ -1,0 +1,28 @@
+// What the drive list shows and which operation buttons a selected drive allows, as plain
+// rules that the dialog applies.
+#pragma once
+
+#include <string>
+
+namespace app {
+
+// One line of the drive list: model, " - ", capacity and "GB".
+std::wstring FormatDriveLine(const std::wstring& modelText, const std::wstring& capacityText);
+
+// "Available Drives" becomes "Available Drives (> 2048GB)"; an empty text stays empty.
+std::wstring FormatListCaption(const std::wstring& availableDrives);
+
+struct OperationButtons {
+    bool createOrRescan = false;  // 1014
+    bool recover = false;         // 1019
+    bool partition = false;       // 1020
+};
+
+// A drive without a virtual drive may be given one; one with a virtual drive may be
+// recovered and partitioned, and plugged in again (Rescan) while it is not plugged in.
+OperationButtons ButtonsForSelection(bool created, bool mounted);
+
+// The Rescan state: the virtual drive exists but is not plugged in.
+inline bool IsRescanState(bool created, bool mounted) { return created && !mounted; }
+
+}  // namespace app
