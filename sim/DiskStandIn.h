@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "sim/BusStandIn.h"
 #include "sim/Drive.h"
 #include "sim/Wire.h"
 
@@ -14,10 +15,8 @@ inline constexpr uint32_t kIoctlStorageGetDeviceNumber = 0x2D1080;
 inline constexpr uint32_t kIoctlStorageQueryProperty = 0x2D1400;
 inline constexpr uint32_t kIoctlDiskGetPartitionInfoEx = 0x70048;
 
-struct DiskReply {
-    uint32_t error = 0;
-    uint32_t information = 0;  // bytes of the system buffer to hand back
-};
+// Answered like a bus request: an error code and the bytes to hand back.
+using DiskReply = BusStandIn::Reply;
 
 // The system buffer b holds the input and is at least max(inSize, outSize) bytes.
 DiskReply HandleDiskRequest(const Drive& drive, uint32_t code, wire::Bytes& b, uint32_t inSize,
