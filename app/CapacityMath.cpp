@@ -1,6 +1,7 @@
 #include "app/CapacityMath.h"
 
 #include <cstddef>
+#include <cwchar>
 
 namespace app {
 
@@ -40,6 +41,30 @@ std::vector<SegmentBox> LayoutSegments(int frameLeft, int frameRight,
         x += w;
     }
     return boxes;
+}
+
+CapacityPlan PlanCapacityPanel(int hasVirtualDrive, int virtualDriveActive, int64_t physicalBytes,
+                               int64_t virtualBytes) {
+    CapacityPlan plan;
+    uint8_t physical = 0, virtualPart = 0;
+    ComputeCapacityTenths(physicalBytes, virtualBytes, &physical, &virtualPart);
+    if ((physical != 0 || virtualPart != 0) && hasVirtualDrive == 1) {
+        plan.widths = {physical, virtualPart};
+        plan.colours = {kSegmentBlue, virtualDriveActive ? kSegmentBlue : kSegmentSilver};
+        // The captions are the same English words in every language.
+        wchar_t text[64];
+        std::swprintf(text, 64, L"%.fGB", static_cast<double>(CapacityGigabytes(physicalBytes)));
+        plan.valueTexts[0] = text;
+        std::swprintf(text, 64, L"Corvane\n%.2fGB",
+                      static_cast<double>(CapacityGigabytes(virtualBytes)));
+        plan.valueTexts[1] = text;
+        plan.barTexts[0] = L"Physical";
+        plan.barTexts[1] = L"Virtual";
+    } else {
+        plan.widths = {100};
+        plan.colours = {kSegmentSilver};
+    }
+    return plan;
 }
 
 }  // namespace app

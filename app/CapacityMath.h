@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace app {
@@ -25,5 +26,22 @@ struct SegmentBox {
 // differences wrap as 16-bit values, as the panel's layout always has.
 std::vector<SegmentBox> LayoutSegments(int frameLeft, int frameRight,
                                        const std::vector<uint8_t>& widths);
+
+// Bar colours, as COLORREF values (0x00BBGGRR).
+inline constexpr uint32_t kSegmentBlue = 0xFF0000;
+inline constexpr uint32_t kSegmentSilver = 0xC0C0C0;
+
+// What the panel shows for the selected drive: one full silver segment without text, or
+// the physical and the virtual segment with their captions and sizes.
+struct CapacityPlan {
+    std::vector<uint8_t> widths;    // in chart units
+    std::vector<uint32_t> colours;  // one per segment
+    std::wstring barTexts[2];
+    std::wstring valueTexts[2];     // empty for the single segment
+};
+
+// Only 1 counts as hasVirtualDrive; any non-zero virtualDriveActive counts as plugged in.
+CapacityPlan PlanCapacityPanel(int hasVirtualDrive, int virtualDriveActive, int64_t physicalBytes,
+                               int64_t virtualBytes);
 
 }  // namespace app

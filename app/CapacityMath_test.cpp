@@ -49,5 +49,32 @@ TEST(CapacityMathTest, SegmentZeroAbsorbsTheRemainder) {
     EXPECT_TRUE(LayoutSegments(0, 383, {0, 0}).empty());
 }
 
+TEST(CapacityMathTest, PanelPlanForEachState) {
+    const int64_t physical = 2048 * kGiB;
+    const int64_t virtualBytes = static_cast<int64_t>(746.52 * kGiB);
+    CapacityPlan plan = PlanCapacityPanel(1, 1, physical, virtualBytes);
+    EXPECT_EQ((std::vector<uint8_t>{7, 3}), plan.widths);
+    EXPECT_EQ((std::vector<uint32_t>{kSegmentBlue, kSegmentBlue}), plan.colours);
+    EXPECT_EQ(L"2048GB", plan.valueTexts[0]);
+    EXPECT_EQ(L"Corvane\n746.52GB", plan.valueTexts[1]);
+    EXPECT_EQ(L"Physical", plan.barTexts[0]);
+    EXPECT_EQ(L"Virtual", plan.barTexts[1]);
+
+    // Not plugged in: the virtual segment turns silver.
+    plan = PlanCapacityPanel(1, 0, physical, virtualBytes);
+    EXPECT_EQ((std::vector<uint32_t>{kSegmentBlue, kSegmentSilver}), plan.colours);
+
+    // No virtual drive, a flag other than 1, or no virtual size: one silver segment, no text.
+    for (const CapacityPlan& single : {PlanCapacityPanel(0, 0, physical, virtualBytes),
+                                       PlanCapacityPanel(2, 1, physical, virtualBytes),
+                                       PlanCapacityPanel(1, 1, physical, 0),
+                                       PlanCapacityPanel(1, 1, physical, -5)}) {
+        EXPECT_EQ((std::vector<uint8_t>{100}), single.widths);
+        EXPECT_EQ((std::vector<uint32_t>{kSegmentSilver}), single.colours);
+        EXPECT_EQ(L"", single.barTexts[0]);
+        EXPECT_EQ(L"", single.valueTexts[0]);
+    }
+}
+
 }  // namespace
 }  // namespace app
