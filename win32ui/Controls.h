@@ -1,0 +1,51 @@
+// Typed wrappers for the standard controls a dialog binds.
+#pragma once
+
+#include <string>
+
+#include "Window.h"
+
+namespace ui {
+
+class Button : public Window {
+public:
+    int GetCheck() const { return static_cast<int>(Send(BM_GETCHECK)); }
+    void SetCheck(int state) const { Send(BM_SETCHECK, static_cast<WPARAM>(state)); }
+    void SetState(bool pressed) const { Send(BM_SETSTATE, pressed); }
+
+protected:
+    const MessageMap& GetMessageMap() const override { return ClassMap(); }
+    static const MessageMap& ClassMap() {
+        static const MessageEntry entries[] = {OnReflectedDrawItem<&Button::DrawItem>()};
+        static const MessageMap map{&Window::ClassMap(), entries};
+        return map;
+    }
+    // The owner-draw request that the parent passes back to an owner-drawn button.
+    virtual void DrawItem(const DRAWITEMSTRUCT&) {}
+};
+
+class Static : public Window {};
+
+class ListBox : public Window {
+public:
+    int GetCount() const { return static_cast<int>(Send(LB_GETCOUNT)); }
+    void ResetContent() const { Send(LB_RESETCONTENT); }
+    int AddString(const std::wstring& text) const {
+        return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+    }
+    void SetItemHeight(int index, int height) const {
+        Send(LB_SETITEMHEIGHT, static_cast<WPARAM>(index), MAKELPARAM(height, 0));
+    }
+    int GetCurSel() const { return static_cast<int>(Send(LB_GETCURSEL)); }
+    void SetCurSel(int index) const { Send(LB_SETCURSEL, static_cast<WPARAM>(index)); }
+    std::wstring GetText(int index) const {
+        const LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+        if (length == LB_ERR) return {};
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        text.resize(static_cast<size_t>(
+            Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()))));
+        return text;
+    }
+};
+
+}  // namespace ui

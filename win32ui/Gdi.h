@@ -1,0 +1,128 @@
+// Owners for device contexts and GDI objects, so that every drawing path gives back what it
+// took: a selection is undone, a memory DC deleted, a window DC released, an object deleted.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace ui {
+
+// A GDI object (bitmap, brush, pen, font) that is deleted with its owner.
+template <class Handle>
+class GdiObject {
+public:
+    GdiObject() = default;
+    explicit GdiObject(Handle handle) : handle_(handle) {}
+    ~GdiObject() { Reset(); }
+    GdiObject(GdiObject&& other) noexcept : handle_(other.Release()) {}
+    GdiObject& operator=(GdiObject&& other) noexcept {
+        Reset(other.Release());
+        return *this;
+    }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+
+    Handle Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    Handle Release() { return std::exchange(handle_, nullptr); }
+    void Reset(Handle handle = nullptr) {
+        if (handle_) DeleteObject(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_ = nullptr;
+};
+
+using Bitmap = GdiObject<HBITMAP>;
+using Brush = GdiObject<HBRUSH>;
+using Pen = GdiObject<HPEN>;
+using Font = GdiObject<HFONT>;
+
+// A memory device context, deleted with its owner.
+class MemoryDc {
+public:
+    explicit MemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
+    ~MemoryDc() { Reset(); }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+
+    HDC Get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+    void Reset() {
+        if (dc_) DeleteDC(std::exchange(dc_, nullptr));
+    }
+
+private:
+    HDC dc_;
+};
+
+// The client-area DC of a window (or of the screen for a null window), released with its
+// owner.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+
+    HDC Get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// BeginPaint ... EndPaint.
+class PaintDc {
+public:
+    explicit PaintDc(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
+    ~PaintDc() { EndPaint(window_, &paint_); }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+
+    HDC Get() const { return dc_; }
+    const PAINTSTRUCT& Paint() const { return paint_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+// Selects an object into a DC and puts the displaced one back at the end of the scope.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    ~Selection() {
+        if (previous_) SelectObject(dc_, previous_);
+    }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// Fills a rectangle with one colour without keeping a brush.
+inline void FillSolidRect(HDC dc, const RECT& rect, COLORREF colour) {
+    const COLORREF previous = SetBkColor(dc, colour);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+    SetBkColor(dc, previous);
+}
+
+// A one-pixel frame: top and left edges in one colour, right and bottom in the other.
+inline void Draw3dRect(HDC dc, const RECT& r, COLORREF topLeft, COLORREF bottomRight) {
+    const LONG w = r.right - r.left, h = r.bottom - r.top;
+    FillSolidRect(dc, {r.left, r.top, r.left + w - 1, r.top + 1}, topLeft);
+    FillSolidRect(dc, {r.left, r.top, r.left + 1, r.top + h - 1}, topLeft);
+    FillSolidRect(dc, {r.right - 1, r.top, r.right, r.bottom}, bottomRight);
+    FillSolidRect(dc, {r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
+}
+
+}  // namespace ui
