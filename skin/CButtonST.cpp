@@ -1,0 +1,455 @@
+#include "CButtonST.h"
+
+#include <commctrl.h>
+
+#include "win32ui/Gdi.h"
+
+namespace skin {
+namespace {
+
+const COLORREF kWhite = RGB(255, 255, 255);
+const COLORREF kBlack = RGB(0, 0, 0);
+const UINT kCaptionFormat = DT_WORDBREAK | DT_CENTER;
+
+bool IsDerivation(HBITMAP idle) {
+    return idle == CButtonST::AutoDarker || idle == CButtonST::AutoGrayscale;
+}
+
+bool ReadSize(HBITMAP bitmap, int* width, int* height) {
+    BITMAP header{};
+    if (GetObjectW(bitmap, sizeof(header), &header) == 0) return false;
+    *width = header.bmWidth;
+    *height = header.bmHeight;
+    return true;
+}
+
+}  // namespace
+
+CButtonST::CButtonST() { ResetColours(); }
+
+CButtonST::~CButtonST() {
+    DropBackgroundCache();
+    FreeImages();
+}
+
+const ui::MessageMap& CButtonST::ClassMap() {
+    static const ui::MessageEntry entries[] = {
+        ui::OnMouse<&CButtonST::OnMouseMove>(WM_MOUSEMOVE),
+        ui::OnMessage<&CButtonST::OnMouseLeave>(WM_MOUSELEAVE),
+        ui::OnMessage<&CButtonST::OnLoseHover>(WM_KILLFOCUS),
+        ui::OnMessage<&CButtonST::OnLoseHover>(WM_CANCELMODE),
+        ui::OnMessage<&CButtonST::OnActivate>(WM_ACTIVATE),
+        ui::OnMessage<&CButtonST::OnEnable>(WM_ENABLE),
+        ui::OnMessage<&CButtonST::OnSysColorChange>(WM_SYSCOLORCHANGE),
+        ui::OnMessage<&CButtonST::OnGetDlgCode>(WM_GETDLGCODE),
+        ui::OnMessage<&CButtonST::OnSetStyle>(BM_SETSTYLE),
+        ui::OnMessage<&CButtonST::OnSetCheck>(BM_SETCHECK),
+        ui::OnMessage<&CButtonST::OnGetCheck>(BM_GETCHECK),
+        ui::OnReflectedCommand<&CButtonST::OnClicked>(BN_CLICKED),
+        ui::OnReflectedCtlColor<&CButtonST::OnCtlColor>(),
+    };
+    static const ui::MessageMap map{&ui::Button::ClassMap(), entries};
+    return map;
+}
+
+// --- configuration -----------------------------------------------------------------------
+
+void CButtonST::ResetColours() {
+    const COLORREF face = GetSysColor(COLOR_BTNFACE), text = GetSysColor(COLOR_BTNTEXT);
+    for (int slot = ActiveBackground; slot <= FocusText; slot += 2) {
+        colours_[slot] = face;
+        colours_[slot + 1] = text;
+    }
+}
+
+void CButtonST::SetStateColor(ColorSlot slot, COLORREF colour) {
+    if (slot < ActiveBackground || slot > FocusText) return;
+    colours_[slot] = colour;
+    Invalidate();
+}
+
+void CButtonST::FitToImage() {
+    if (!active_.bitmap) return;
+    marginX_ = marginY_ = 0;
+    SetWindowPos(Handle(), nullptr, 0, 0, active_.width, active_.height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+}
+
+void CButtonST::UseParentBackground(BOOL use) {
+    parentBackground_ = use;
+    DropBackgroundCache();
+}
+
+void CButtonST::DropBackgroundCache() {
+    if (backgroundDc_ && displacedBitmap_) SelectObject(backgroundDc_, displacedBitmap_);
+    displacedBitmap_ = nullptr;
+    if (backgroundBitmap_) DeleteObject(backgroundBitmap_);
+    backgroundBitmap_ = nullptr;
+    if (backgroundDc_) DeleteDC(backgroundDc_);
+    backgroundDc_ = nullptr;
+}
+
+void CButtonST::FreeImages() {
+    for (Image* image : {&active_, &idle_}) {
+        if (image->bitmap) DeleteObject(image->bitmap);
+        if (image->mask) DeleteObject(image->mask);
+        *image = Image{};
+    }
+}
+
+int CButtonST::SetStateBitmaps(HBITMAP active, COLORREF activeKey, HBITMAP idle, COLORREF idleKey) {
+    FreeImages();
+    // The caller has handed both bitmaps over: an idle bitmap that is never stored is
+    // deleted here rather than left behind.
+    auto dropIdle = [&] {
+        if (idle && !IsDerivation(idle) && idle != active) DeleteObject(idle);
+    };
+    if (!active) {
+        dropIdle();
+        Invalidate();
+        return BitmapsSet;
+    }
+    active_.bitmap = active;
+    active_.key = activeKey;
+    if (!ReadSize(active, &active_.width, &active_.height)) {
+        FreeImages();
+        dropIdle();
+        return BitmapUnreadable;
+    }
+    if (IsDerivation(idle)) {
+        idle = idle == AutoDarker ? MakeDarker(active, active_.width, active_.height, activeKey)
+                                  : MakeGrayscale(active, active_.width, active_.height, activeKey);
+        idleKey = activeKey;
+    }
+    active_.mask = MakeMask(active, active_.width, active_.height, activeKey);
+    if (!active_.mask) {
+        FreeImages();
+        dropIdle();
+        return MaskFailed;
+    }
+    if (idle) {
+        idle_.bitmap = idle;
+        idle_.key = idleKey;
+        if (!ReadSize(idle, &idle_.width, &idle_.height)) {
+            FreeImages();
+            return BitmapUnreadable;
+        }
+        idle_.mask = MakeMask(idle, idle_.width, idle_.height, idleKey);
+        if (!idle_.mask) {
+            FreeImages();
+            return MaskFailed;
+        }
+    }
+    Invalidate();
+    return BitmapsSet;
+}
+
+void CButtonST::OnSubclass() {
+    const DWORD style = Style() & 0xFFFF;
+    if (style & 0x2) checkBoxMode_ = TRUE;  // the check-box types, group box and owner draw
+    if ((style & 0xF) == BS_DEFPUSHBUTTON) defaultButton_ = TRUE;
+    ModifyStyle(0xF, BS_OWNERDRAW, SWP_FRAMECHANGED);
+    ui::Button::OnSubclass();
+}
+
+bool CButtonST::PreTranslateMessage(MSG& message) {
+    // An owner-drawn button would report a double click instead of a second click.
+    if (message.hwnd == Handle() && message.message == WM_LBUTTONDBLCLK) message.message = WM_LBUTTONDOWN;
+    return false;
+}
+
+// --- messages ------------------------------------------------------------------------------
+
+void CButtonST::ClearHover() {
+    if (!hovered_) return;
+    hovered_ = FALSE;
+    Invalidate();
+}
+
+void CButtonST::OnMouseMove(UINT flags, POINT point) {
+    Default();
+    POINT screen = point;
+    ClientToScreen(Handle(), &screen);
+    HWND under = WindowFromPoint(screen);
+    if ((flags & MK_LBUTTON) && !hovered_) return;  // dragging in from elsewhere
+    if (under == Handle()) {
+        if (hovered_) return;
+        hovered_ = TRUE;
+        Invalidate();
+        TRACKMOUSEEVENT leave{sizeof(leave), TME_LEAVE, Handle(), 0};
+        _TrackMouseEvent(&leave);
+    } else {
+        ClearHover();
+    }
+}
+
+LRESULT CButtonST::OnMouseLeave(WPARAM, LPARAM) {
+    ClearHover();
+    return 0;
+}
+
+LRESULT CButtonST::OnLoseHover(WPARAM, LPARAM) {
+    const LRESULT result = Default();
+    ClearHover();
+    return result;
+}
+
+LRESULT CButtonST::OnActivate(WPARAM state, LPARAM) {
+    const LRESULT result = Default();
+    if (LOWORD(state) == WA_INACTIVE) ClearHover();
+    return result;
+}
+
+LRESULT CButtonST::OnEnable(WPARAM enabled, LPARAM) {
+    const LRESULT result = Default();
+    if (!enabled) {
+        HWND parent = Parent();
+        HWND next = GetNextDlgTabItem(parent, Handle(), FALSE);
+        SetFocus(next && next != Handle() ? next : parent);
+    }
+    ClearHover();
+    return result;
+}
+
+LRESULT CButtonST::OnSysColorChange(WPARAM, LPARAM) {
+    const LRESULT result = Default();
+    DropBackgroundCache();
+    ResetColours();
+    Invalidate();
+    return result;
+}
+
+LRESULT CButtonST::OnGetDlgCode(WPARAM, LPARAM) {
+    return Default() | (defaultButton_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+}
+
+LRESULT CButtonST::OnSetStyle(WPARAM style, LPARAM redraw) {
+    // The dialog manager switches push buttons between default and normal as the focus
+    // moves; the button follows that, but must stay owner-drawn.
+    const WPARAM type = style & 0xF;
+    if (type == BS_DEFPUSHBUTTON) defaultButton_ = TRUE;
+    else if (type == BS_PUSHBUTTON) defaultButton_ = FALSE;
+    return DefaultWith(BM_SETSTYLE, (style & ~static_cast<WPARAM>(0x4)) | BS_OWNERDRAW, redraw);
+}
+
+LRESULT CButtonST::OnSetCheck(WPARAM state, LPARAM) {
+    if (checkBoxMode_) {
+        check_ = state == BST_CHECKED || state == BST_INDETERMINATE;
+        Invalidate();
+    }
+    return 0;
+}
+
+bool CButtonST::OnClicked() {
+    SetFocus(Handle());
+    if (checkBoxMode_) {
+        check_ = !check_;
+        Invalidate();
+    }
+    return false;  // the parent hears of the click too
+}
+
+HBRUSH CButtonST::OnCtlColor(HDC, UINT) { return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)); }
+
+// --- painting ------------------------------------------------------------------------------
+
+void CButtonST::DrawItem(const DRAWITEMSTRUCT& item) {
+    pressed_ = (item.itemState & ODS_SELECTED) != 0;
+    if (checkBoxMode_) pressed_ = pressed_ || check_;
+    focused_ = (item.itemState & ODS_FOCUS) != 0;
+    disabled_ = (item.itemState & ODS_DISABLED) != 0;
+
+    HDC dc = item.hDC;
+    const RECT rect = item.rcItem;
+    SetBkMode(dc, TRANSPARENT);
+    if (parentBackground_) PaintParentBackground(dc);
+    else PaintFace(dc, rect);
+    PaintFrame(dc, rect);
+
+    const std::wstring caption = Text();
+    RECT captionRect = rect;
+    if (active_.bitmap) {
+        SetBkColor(dc, kWhite);
+        PaintImage(dc, !caption.empty(), rect, captionRect, pressed_, disabled_);
+    }
+    if (!caption.empty()) PaintCaption(dc, caption, rect, captionRect, pressed_, disabled_);
+}
+
+void CButtonST::PaintFace(HDC dc, const RECT& rect) {
+    const COLORREF colour = hovered_ || pressed_ ? colours_[ActiveBackground]
+                            : focused_           ? colours_[FocusBackground]
+                                                 : colours_[IdleBackground];
+    ui::Brush brush(CreateSolidBrush(colour));
+    FillRect(dc, &rect, brush.Get());
+}
+
+void CButtonST::PaintFrame(HDC dc, const RECT& rect) {
+    if (!hoverFrame_) return;
+    if (pressed_)
+        ui::Draw3dRect(dc, rect, GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNHIGHLIGHT));
+    else if (hovered_)
+        ui::Draw3dRect(dc, rect, GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
+}
+
+RECT CButtonST::PlaceImage(const RECT& item, RECT& caption, bool hasCaption, BOOL pressed,
+                           const Image& image) const {
+    RECT r = item;
+    const int iw = image.width, ih = image.height;
+    switch (placement_) {
+    case 0:  // left of the caption
+        if (hasCaption) {
+            r.left += marginX_;
+            caption.left += iw + marginX_;
+        } else {
+            r.left += (r.right - r.left - iw) / 2;
+        }
+        r.top += (r.bottom - r.top - ih) / 2;
+        break;
+    case 1:  // above the caption
+        r.left += (r.right - r.left - iw) / 2;
+        if (hasCaption) {
+            r.top = marginY_;
+            caption.top += ih;
+        } else {
+            r.top += (r.bottom - r.top - ih) / 2;
+        }
+        break;
+    case 2:  // right of the caption
+        if (hasCaption) {
+            caption.right -= caption.left + marginX_ + iw;
+            caption.left = marginX_;
+            r.left = ClientRect().right - marginX_ - iw;
+            r.top += (r.bottom - r.top - ih) / 2;
+        } else {
+            r.left += (r.right - r.left - iw) / 2;
+        }
+        break;
+    default:  // under the caption, at the item's origin
+        break;
+    }
+    if (pressed && !checkBoxMode_) OffsetRect(&r, pressShiftX_, pressShiftY_);
+    return r;
+}
+
+void CButtonST::PaintImage(HDC dc, bool hasCaption, const RECT& item, RECT& caption, BOOL pressed,
+                           BOOL disabled) {
+    const bool showActive = pressed || (hovered_ && !checkBoxMode_);
+    const Image& image = showActive || !idle_.bitmap ? active_ : idle_;
+    const RECT place = PlaceImage(item, caption, hasCaption, pressed, image);
+    const int x = place.left, y = place.top, bw = image.width, bh = image.height;
+
+    ui::MemoryDc imageDc(dc), maskDc(dc);
+    ui::Selection imageIn(imageDc.Get(), image.bitmap), maskIn(maskDc.Get(), image.mask);
+    if (!disabled) {
+        BitBlt(dc, x, y, bw, bh, maskDc.Get(), 0, 0, SRCAND);
+        BitBlt(dc, x, y, bw, bh, imageDc.Get(), 0, 0, SRCPAINT);
+        return;
+    }
+    // Disabled: the image composed on white, then embossed by the system.
+    const RECT window = WindowRect();
+    ui::Bitmap composed(CreateCompatibleBitmap(dc, window.right - window.left, window.bottom - window.top));
+    {
+        ui::MemoryDc composeDc(dc);
+        ui::Selection composedIn(composeDc.Get(), composed.Get());
+        ui::FillSolidRect(composeDc.Get(), {0, 0, place.right + 1, place.bottom + 1}, kWhite);
+        SetBkColor(composeDc.Get(), kWhite);
+        BitBlt(composeDc.Get(), 0, 0, bw, bh, maskDc.Get(), 0, 0, SRCAND);
+        BitBlt(composeDc.Get(), 0, 0, bw, bh, imageDc.Get(), 0, 0, SRCPAINT);
+    }
+    DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(composed.Get()), 0, x, y, bw, bh,
+               DST_BITMAP | DSS_DISABLED);
+}
+
+void CButtonST::PaintCaption(HDC dc, const std::wstring& caption, const RECT&, RECT c, BOOL pressed,
+                             BOOL disabled) {
+    if (pressed && !checkBoxMode_) OffsetRect(&c, pressShiftX_, pressShiftY_);
+    const RECT c0 = c;
+    DrawTextW(dc, caption.c_str(), -1, &c, kCaptionFormat | DT_CALCRECT);
+    OffsetRect(&c, ((c0.right - c0.left) - (c.right - c.left)) / 2,
+               ((c0.bottom - c0.top) - (c.bottom - c.top)) / 2);
+    SetBkMode(dc, TRANSPARENT);
+    if (disabled) {
+        // Etched: the highlight one pixel down and right, the shadow on top of it.
+        OffsetRect(&c, 1, 1);
+        SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+        DrawTextW(dc, caption.c_str(), -1, &c, kCaptionFormat);
+        OffsetRect(&c, -1, -1);
+        SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
+        DrawTextW(dc, caption.c_str(), -1, &c, kCaptionFormat);
+        return;
+    }
+    const int pair = hovered_ || pressed ? ActiveBackground : focused_ ? FocusBackground : IdleBackground;
+    SetTextColor(dc, colours_[pair + 1]);
+    SetBkColor(dc, colours_[pair]);
+    DrawTextW(dc, caption.c_str(), -1, &c, kCaptionFormat);
+}
+
+void CButtonST::PaintParentBackground(HDC dc) {
+    HWND parent = Parent();
+    ui::WindowDc parentDc(parent);
+    const RECT client = ClientRect();
+    const RECT inParent = RectInParent();
+    const int w = client.right, h = client.bottom;
+    if (!backgroundDc_) {
+        // Taken once and reused: each later repaint costs one copy.
+        backgroundDc_ = CreateCompatibleDC(parentDc.Get());
+        backgroundBitmap_ = CreateCompatibleBitmap(parentDc.Get(), w, h);
+        displacedBitmap_ = SelectObject(backgroundDc_, backgroundBitmap_);
+        BitBlt(backgroundDc_, 0, 0, w, h, parentDc.Get(), inParent.left, inParent.top, SRCCOPY);
+    }
+    BitBlt(dc, 0, 0, w, h, backgroundDc_, 0, 0, SRCCOPY);
+}
+
+// --- derived images ------------------------------------------------------------------------
+
+HBITMAP MakeMask(HBITMAP source, int width, int height, COLORREF key) {
+    HBITMAP mask = CreateBitmap(width, height, 1, 1, nullptr);
+    if (!mask) return nullptr;
+    ui::MemoryDc sourceDc(nullptr), maskDc(nullptr);
+    ui::Selection sourceIn(sourceDc.Get(), source), maskIn(maskDc.Get(), mask);
+    const COLORREF oldBackground = SetBkColor(sourceDc.Get(), key);
+    BitBlt(maskDc.Get(), 0, 0, width, height, sourceDc.Get(), 0, 0, SRCCOPY);  // key → 1
+    const COLORREF oldText = SetTextColor(sourceDc.Get(), kWhite);
+    SetBkColor(sourceDc.Get(), kBlack);
+    BitBlt(sourceDc.Get(), 0, 0, width, height, maskDc.Get(), 0, 0, SRCAND);  // key → black
+    SetBkColor(sourceDc.Get(), oldBackground);
+    SetTextColor(sourceDc.Get(), oldText);
+    return mask;
+}
+
+namespace {
+
+template <class Transform>
+HBITMAP Derive(HBITMAP source, int width, int height, COLORREF key, Transform transform) {
+    ui::WindowDc screen(nullptr);
+    ui::MemoryDc from(screen.Get()), to(screen.Get());
+    ui::Bitmap result(CreateCompatibleBitmap(screen.Get(), width, height));
+    if (!screen || !from || !to || !result) return nullptr;
+    {
+        ui::Selection sourceIn(from.Get(), source), resultIn(to.Get(), result.Get());
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const COLORREF pixel = GetPixel(from.Get(), x, y);
+                SetPixel(to.Get(), x, y, pixel == key ? pixel : transform(pixel));
+            }
+    }
+    return result.Release();
+}
+
+}  // namespace
+
+HBITMAP MakeGrayscale(HBITMAP source, int width, int height, COLORREF key) {
+    return Derive(source, width, height, key, [](COLORREF c) {
+        const auto l = static_cast<BYTE>(0.587 * GetGValue(c) + 0.299 * GetRValue(c) + 0.114 * GetBValue(c));
+        return RGB(l, l, l);
+    });
+}
+
+HBITMAP MakeDarker(HBITMAP source, int width, int height, COLORREF key) {
+    return Derive(source, width, height, key, [](COLORREF c) {
+        auto darker = [](BYTE v) { return static_cast<BYTE>(v - 0.25 * v); };
+        return RGB(darker(GetRValue(c)), darker(GetGValue(c)), darker(GetBValue(c)));
+    });
+}
+
+}  // namespace skin

@@ -1,0 +1,90 @@
+// What the skinned-control tests share: bitmaps with known pixels, a dialog to put controls
+// on, repainting and reading back, and counting GDI objects.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "skin/CDialogSK.h"
+#include "win32ui/Capture.h"
+#include "win32ui/Gdi.h"
+
+namespace skin::test {
+
+constexpr UINT kTestDialog = 200;
+enum : int { kButtonA = 201, kButtonB = 202, kCheckBox = 203, kDefaultButton = 204,
+             kLeftText = 210, kRightText = 211, kCentredText = 212 };
+
+// A bitmap compatible with the screen, as LoadImage makes them, with one colour per pixel.
+inline HBITMAP MakeBitmap(int width, int height, const std::function<COLORREF(int, int)>& colourAt) {
+    ui::WindowDc screen(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.Get(), width, height);
+    ui::MemoryDc memory(screen.Get());
+    ui::Selection into(memory.Get(), bitmap);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) SetPixel(memory.Get(), x, y, colourAt(x, y));
+    return bitmap;
+}
+
+inline COLORREF PixelOf(HBITMAP bitmap, int x, int y) {
+    ui::MemoryDc memory(nullptr);
+    ui::Selection into(memory.Get(), bitmap);
+    return GetPixel(memory.Get(), x, y);
+}
+
+inline DWORD GdiObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
+
+// A font whose glyphs have no blended edge pixels, so text colours can be compared exactly.
+inline HFONT CrispFont(int height = -13, int weight = FW_BOLD) {
+    LOGFONTW font{};
+    font.lfHeight = height;
+    font.lfWeight = weight;
+    font.lfQuality = NONANTIALIASED_QUALITY;
+    wcscpy(font.lfFaceName, L"Tahoma");
+    return CreateFontIndirectW(&font);
+}
+
+// Repaints a window and its children now.
+inline void Repaint(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+// The test dialog: a borderless popup whose controls the tests place in pixels.
+class TestDialog : public CDialogSK {
+public:
+    TestDialog() : CDialogSK(kTestDialog, nullptr) {}
+    std::function<void(TestDialog&)> bind;
+    std::function<LRESULT(const NMHDR&)> onNotify;
+    int clicksA = 0;
+
+    void Place(int id, int x, int y, int width, int height) {
+        SetWindowPos(Item(id), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    void SetClientSize(int width, int height) {
+        SetWindowPos(Handle(), nullptr, 40, 40, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    using CDialogSK::Item;
+
+protected:
+    const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }
+    static const ui::MessageMap& ClassMap() {
+        static const ui::MessageEntry entries[] = {
+            ui::OnCommand<&TestDialog::OnClickedA>(kButtonA),
+            ui::OnMessage<&TestDialog::OnNotifyMessage>(WM_NOTIFY),
+        };
+        static const ui::MessageMap map{&CDialogSK::ClassMap(), entries};
+        return map;
+    }
+    void DoDataExchange() override {
+        if (bind) bind(*this);
+    }
+
+private:
+    void OnClickedA() { ++clicksA; }
+    LRESULT OnNotifyMessage(WPARAM, LPARAM lParam) {
+        return onNotify ? onNotify(*reinterpret_cast<const NMHDR*>(lParam)) : 0;
+    }
+};
+
+}  // namespace skin::test
