@@ -16,3 +16,15 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
                    $<TARGET_FILE:later_import_probe>)
   set_tests_properties(import_check_rejects_later_functions PROPERTIES WILL_FAIL TRUE)
 endif()
+
+# What an installer binds to in Rigwell.dll: five undecorated names at ordinals 1 to 5, and
+# the version it reads off the file.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET Rigwell)
+  add_test(NAME rigwell_exports
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/check-exports ${OBJDUMP_32} $<TARGET_FILE:Rigwell>
+                   Install Install_1 Uninstall Uninstall_1 Update)
+  set(v "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${PROJECT_VERSION_TWEAK}")
+  add_test(NAME rigwell_version COMMAND ${CMAKE_RC_COMPILER} -i $<TARGET_FILE:Rigwell> -O rc)
+  set_tests_properties(rigwell_version PROPERTIES PASS_REGULAR_EXPRESSION
+    "FILEVERSION ${v}\n PRODUCTVERSION ${v}\n.*\"FileVersion\", \"${PROJECT_VERSION}\".*\"ProductVersion\", \"${PROJECT_VERSION}\"")
+endif()

@@ -1,0 +1,44 @@
+// The command texts the library gives devcon.exe, and the WQL query of the driver lookup.
+// Plain text functions, so that they run in the fast native tests as well.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace setup {
+
+constexpr uint32_t kErrorInvalidParameter = 87;     // ERROR_INVALID_PARAMETER
+constexpr uint32_t kErrorFilenameExcedRange = 206;  // ERROR_FILENAME_EXCED_RANGE
+
+// The removal commands and the shell's install parameters have always been limited to what
+// fits a buffer of 260 wide characters; a longer text is refused rather than cut short.
+constexpr size_t kMaxCommandText = 259;
+
+// The tool path as it starts a command line. A path with a blank goes in double quotes, or
+// CreateProcessW would try "C:\Program.exe" and the like first; a path the caller already
+// quoted is left alone.
+std::wstring QuoteToolPath(const std::wstring& path);
+
+// "<tool> install <arguments>". Not bounded: the install command never went through a
+// fixed buffer.
+std::wstring FormatInstallCommand(const std::wstring& tool, const std::wstring& installArguments);
+
+// "install <arguments>", the parameters the shell hands devcon.exe. 0, or 206 when the text
+// would exceed kMaxCommandText characters (then `parameters` is left empty).
+uint32_t FormatInstallParameters(const std::wstring& installArguments, std::wstring& parameters);
+
+// "<tool> remove <hardware id>" and "<tool> dp_delete <inf name>". The hardware id goes
+// through unchanged; an empty INF name leaves the trailing blank. Both are built before
+// either runs, so that 206 for either one means nothing has run.
+uint32_t FormatRemovalCommands(const std::wstring& tool, const std::wstring& hardwareId,
+                               const std::wstring& infName, std::wstring& removeCommand,
+                               std::wstring& deleteCommand);
+
+// "SELECT * FROM Win32_PnPSignedDriver WHERE HardWareID = '<id>'" with the id made safe for
+// a WQL string literal: each backslash doubled, each single quote written as \' so the id
+// cannot end the literal and widen the query. 87 when the id holds no backslash, as every
+// device hardware id does.
+uint32_t FormatInfNameQuery(const std::wstring& hardwareId, std::wstring& query);
+
+}  // namespace setup

@@ -1,0 +1,71 @@
+#include "setup/DevconOperations.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "setup/CommandLines.h"
+#include "setup/ComOwners.h"
+#include "setup/RunProcess.h"
+#include "setup/WmiDriverRecords.h"
+
+namespace setup {
+namespace {
+
+constexpr wchar_t kDefaultTool[] = L"devcon.exe";
+
+uint32_t RunHiddenAndWait(const std::wstring& command) {
+    uint32_t exitCode = 0;
+    return RunProcessAndWait(command, std::wstring(), 0, 1, &exitCode);
+}
+
+uint32_t RemoveWithTool(const std::wstring& tool, const std::wstring& hardwareId) {
+    // The WMI interfaces are released inside the sequence, before COM may be undone here.
+    ComThreadScope com;
+    std::unique_ptr<WmiDriverRecordSource> wmi;
+    const HRESULT hr = OpenWmiNamespace(wmi);
+    if (FAILED(hr)) return LowWord(hr);
+    return RunRemovalSequence(*wmi, tool, hardwareId);
+}
+
+}  // namespace
+
+uint32_t RunDevconInstall(const std::wstring& installArguments) {
+    std::wstring parameters;
+    if (const uint32_t error = FormatInstallParameters(installArguments, parameters)) return error;
+    SHELLEXECUTEINFOW execute{};
+    execute.cbSize = sizeof(execute);
+    execute.lpVerb = L"open";
+    execute.lpFile = kDefaultTool;
+    execute.lpParameters = parameters.c_str();
+    execute.nShow = SW_HIDE;
+    return ShellExecuteExW(&execute) ? 0 : GetLastError();
+}
+
+uint32_t InstallDriver(const std::wstring& devconPath, const std::wstring& installArguments) {
+    return RunHiddenAndWait(FormatInstallCommand(QuoteToolPath(devconPath), installArguments));
+}
+
+uint32_t RemoveDriver(const std::wstring& devconPath, const std::wstring& hardwareId) {
+    return RemoveWithTool(QuoteToolPath(devconPath), hardwareId);
+}
+
+uint32_t RemoveDriverWithDefaultTool(const std::wstring& hardwareId) {
+    return RemoveWithTool(kDefaultTool, hardwareId);
+}
+
+uint32_t RunRemovalSequence(DriverRecordSource& records, const std::wstring& tool,
+                            const std::wstring& hardwareId) {
+    std::wstring infName;
+    if (const int error = LookupInfName(&records, hardwareId, &infName)) return error;
+    std::wstring removeCommand, deleteCommand;
+    if (const uint32_t error =
+            FormatRemovalCommands(tool, hardwareId, infName, removeCommand, deleteCommand))
+        return error;
+    // A device that could not be removed keeps its package.
+    if (const uint32_t error = RunHiddenAndWait(removeCommand)) return error;
+    return RunHiddenAndWait(deleteCommand);
+}
+
+}  // namespace setup

@@ -1,0 +1,34 @@
+// What the exports do with devcon.exe: install, and remove with the package deletion that
+// needs the INF name from WMI. Each returns 0 or a Win32 error code; 206 means a command
+// would not have fitted its text limit and nothing ran.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "setup/DriverRecords.h"
+
+namespace setup {
+
+// Starts devcon.exe, found by the shell, with "install <arguments>" and does not wait.
+// 0 when the shell started it, otherwise the shell's error code.
+uint32_t RunDevconInstall(const std::wstring& installArguments);
+
+// Runs "<devcon path> install <arguments>" hidden and waits for it to end.
+uint32_t InstallDriver(const std::wstring& devconPath, const std::wstring& installArguments);
+
+// Looks up the INF name of hardwareId in WMI, then runs "<devcon path> remove <id>" and, when
+// that could be started, "<devcon path> dp_delete <inf name>", waiting for each. Makes sure
+// COM is initialised on the calling thread for the WMI step. 87 for an id without a
+// backslash, the low 16 bits of an HRESULT for a failed WMI step.
+uint32_t RemoveDriver(const std::wstring& devconPath, const std::wstring& hardwareId);
+
+// RemoveDriver with the tool found by CreateProcessW's search for "devcon.exe".
+uint32_t RemoveDriverWithDefaultTool(const std::wstring& hardwareId);
+
+// The removal steps after WMI is open: lookup, remove, dp_delete. `tool` starts the command
+// lines as it is (already quoted when needed).
+uint32_t RunRemovalSequence(DriverRecordSource& records, const std::wstring& tool,
+                            const std::wstring& hardwareId);
+
+}  // namespace setup

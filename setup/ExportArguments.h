@@ -1,0 +1,69 @@
+// The arguments as the installer passes them to the exports: narrow text in the ANSI code
+// page, and for Update a reference-counted wide string object.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace setup {
+
+// Converts narrow text from `codePage` (CP_ACP for the exports) without a length limit.
+// 0, or 87 when the text is null or holds bytes the code page cannot convert.
+uint32_t ConvertArgument(const char* text, UINT codePage, std::wstring& wide);
+
+struct WideStringData;
+
+// The allocator every wide string object points to. Its virtual slots, in this order:
+//   0 Allocate(characters, character size) -> new data block
+//   1 Free(data block)
+//   2 Reallocate(data block, characters, character size) -> data block
+//   3 GetNilString() -> the shared empty data block
+//   4 Clone() -> a manager for copies
+// Only Free is called here. No virtual destructor, so the table holds just these slots.
+class WideStringManager {
+public:
+    virtual WideStringData* Allocate(int characterCount, int characterSize) = 0;
+    virtual void Free(WideStringData* data) = 0;
+    virtual WideStringData* Reallocate(WideStringData* data, int characterCount,
+                                       int characterSize) = 0;
+    virtual WideStringData* GetNilString() = 0;
+    virtual WideStringManager* Clone() = 0;
+
+protected:
+    ~WideStringManager() = default;
+};
+
+// The header in front of the characters; the characters follow at (this + 1).
+struct WideStringData {
+    WideStringManager* manager;
+    int dataLength;   // characters, without the terminating zero
+    int allocLength;  // characters the block has room for
+    LONG refs;        // owners of the block; below zero while a writer has it locked
+    wchar_t* Characters() { return reinterpret_cast<wchar_t*>(this + 1); }
+};
+
+// The object itself, as passed by value: nothing but the pointer to the characters.
+struct WideStringObject {
+    wchar_t* characters;
+};
+
+// Holds the text of a wide string object passed by value and gives up that copy's
+// reference when it goes away: the count is decremented, and the block goes back to its
+// manager when no owner is left.
+class WideStringArgument {
+public:
+    explicit WideStringArgument(WideStringObject object);
+    ~WideStringArgument();
+    WideStringArgument(const WideStringArgument&) = delete;
+    WideStringArgument& operator=(const WideStringArgument&) = delete;
+
+    const std::wstring& Text() const { return text_; }
+
+private:
+    WideStringData* data_ = nullptr;
+    std::wstring text_;
+};
+
+}  // namespace setup

@@ -1,0 +1,107 @@
+// The INF name lookup against driver records made up here.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "setup/CommandLines.h"
+#include "setup/DriverRecords.h"
+
+namespace setup {
+namespace {
+
+// Hands out the given records for any query and remembers what was asked.
+class MadeUpRecords : public DriverRecordSource {
+public:
+    std::vector<std::optional<std::wstring>> records;
+    int32_t queryResult = 0;
+    bool withEnumerator = true;
+    std::vector<std::wstring> queries;
+    int nextCalls = 0;
+
+    int32_t ExecQuery(const std::wstring& wql,
+                      std::unique_ptr<DriverRecordCursor>& out) override {
+        queries.push_back(wql);
+        if (withEnumerator) out = std::make_unique<Cursor>(*this);
+        return queryResult;
+    }
+
+private:
+    class Cursor : public DriverRecordCursor {
+    public:
+        explicit Cursor(MadeUpRecords& owner) : owner_(owner) {}
+        bool Next(std::optional<std::wstring>& infName) override {
+            ++owner_.nextCalls;
+            if (index_ >= owner_.records.size()) return false;
+            infName = owner_.records[index_++];
+            return true;
+        }
+
+    private:
+        MadeUpRecords& owner_;
+        size_t index_ = 0;
+    };
+};
+
+const std::wstring kQueryStart = L"SELECT * FROM Win32_PnPSignedDriver WHERE HardWareID = '";
+
+TEST(InfNameLookupTest, BackslashesAreDoubledAndQuotesEscapedInTheQuery) {
+    MadeUpRecords wmi;
+    std::wstring inf;
+    ASSERT_EQ(0, LookupInfName(&wmi, L"ROOT\\OVERREACH", &inf));
+    ASSERT_EQ(0, LookupInfName(&wmi, L"ROOT\\\\OVERREACH", &inf));
+    // A quote would otherwise close the literal: "' OR HardWareID LIKE '%" would match any
+    // device and dp_delete would remove another device's package.
+    ASSERT_EQ(0, LookupInfName(&wmi, L"ROOT\\X' OR HardWareID LIKE '%", &inf));
+    ASSERT_EQ(3u, wmi.queries.size());
+    EXPECT_EQ(kQueryStart + L"ROOT\\\\OVERREACH'", wmi.queries[0]);
+    EXPECT_EQ(kQueryStart + L"ROOT\\\\\\\\OVERREACH'", wmi.queries[1]);
+    EXPECT_EQ(kQueryStart + L"ROOT\\\\X\\' OR HardWareID LIKE \\'%'", wmi.queries[2]);
+}
+
+TEST(InfNameLookupTest, IdsWithoutABackslashAreRefusedBeforeWmiIsAsked) {
+    MadeUpRecords wmi;
+    std::wstring inf = L"stale";
+    EXPECT_EQ(87, LookupInfName(&wmi, L"ROOT_OVERREACH", &inf));
+    EXPECT_TRUE(inf.empty());
+    EXPECT_EQ(87, LookupInfName(&wmi, L"", &inf));
+    EXPECT_EQ(87, LookupInfName(nullptr, L"ROOT\\X", &inf));
+    EXPECT_EQ(87, LookupInfName(&wmi, L"ROOT\\X", nullptr));
+    EXPECT_TRUE(wmi.queries.empty());
+}
+
+TEST(InfNameLookupTest, TheFirstRecordWinsAndOnlyAStringCounts) {
+    MadeUpRecords wmi;
+    wmi.records = {L"oem12.inf", L"oem3.inf"};
+    std::wstring inf;
+    ASSERT_EQ(0, LookupInfName(&wmi, L"ROOT\\X", &inf));
+    EXPECT_EQ(L"oem12.inf", inf);
+    EXPECT_EQ(1, wmi.nextCalls);
+
+    // The first record's InfName is no string: no name, and no falling back to the second.
+    wmi.records = {std::nullopt, L"oem3.inf"};
+    inf = L"stale";
+    ASSERT_EQ(0, LookupInfName(&wmi, L"ROOT\\X", &inf));
+    EXPECT_EQ(L"", inf);
+
+    wmi.records.clear();
+    inf = L"stale";
+    ASSERT_EQ(0, LookupInfName(&wmi, L"ROOT\\X", &inf));
+    EXPECT_EQ(L"", inf);
+
+    wmi.withEnumerator = false;
+    ASSERT_EQ(0, LookupInfName(&wmi, L"ROOT\\X", &inf));
+    EXPECT_EQ(L"", inf);
+}
+
+TEST(InfNameLookupTest, AFailedQueryReportsTheLowHalfOfItsResult) {
+    MadeUpRecords wmi;
+    wmi.queryResult = static_cast<int32_t>(0x80041017);  // invalid query
+    wmi.records = {L"oem1.inf"};
+    std::wstring inf;
+    EXPECT_EQ(0x1017, LookupInfName(&wmi, L"ROOT\\X", &inf));
+    EXPECT_EQ(L"", inf);
+    EXPECT_EQ(0, wmi.nextCalls);
+}
+
+}  // namespace
+}  // namespace setup

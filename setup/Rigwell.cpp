@@ -1,0 +1,105 @@
+// Rigwell.dll: the five entry points an installer calls to install, remove and update the
+// bus driver's package with devcon.exe.
+#include <windows.h>
+#include <objbase.h>
+
+#include <exception>
+#include <string>
+
+#include "setup/DevconOperations.h"
+#include "setup/ExportArguments.h"
+
+namespace {
+
+constexpr int kErrorNotEnoughMemory = 8;
+
+// The library's process-wide set-up. It waits for the first export call rather than
+// running at load: COM must not be started under the loader lock.
+class CRigwellApp {
+public:
+    void EnsureInitialised() {
+        if (InterlockedCompareExchange(&started_, 1, 0) == 0) InitInstance();
+    }
+
+private:
+    // Both results are left alone on purpose: a thread already in another apartment, or a
+    // process whose COM security is already set, keeps what it has and the exports still
+    // work. This COM initialisation is never undone; it keeps the security set-up alive.
+    static void InitInstance() {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                             RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NONE, nullptr);
+    }
+
+    LONG started_ = 0;
+};
+
+CRigwellApp theApp;
+
+// The installer that calls us may not be C++ at all, so no exception may leave an export;
+// the only ones possible come from running out of memory while building text.
+template <class Work>
+int Guarded(Work work) {
+    try {
+        theApp.EnsureInitialised();
+        return static_cast<int>(work());
+    } catch (const std::exception&) {
+        return kErrorNotEnoughMemory;
+    }
+}
+
+uint32_t Convert(const char* text, std::wstring& wide) {
+    return setup::ConvertArgument(text, CP_ACP, wide);
+}
+
+}  // namespace
+
+extern "C" {
+
+int __cdecl Install(const char* devconPath, const char* installArguments) {
+    return Guarded([&]() -> uint32_t {
+        std::wstring path, arguments;
+        if (const uint32_t error = Convert(devconPath, path)) return error;
+        if (const uint32_t error = Convert(installArguments, arguments)) return error;
+        return setup::InstallDriver(path, arguments);
+    });
+}
+
+int __cdecl Install_1(const char* installArguments) {
+    return Guarded([&]() -> uint32_t {
+        std::wstring arguments;
+        if (const uint32_t error = Convert(installArguments, arguments)) return error;
+        return setup::RunDevconInstall(arguments);
+    });
+}
+
+int __cdecl Uninstall(const char* devconPath, const char* hardwareId) {
+    return Guarded([&]() -> uint32_t {
+        std::wstring path, id;
+        if (const uint32_t error = Convert(devconPath, path)) return error;
+        if (const uint32_t error = Convert(hardwareId, id)) return error;
+        return setup::RemoveDriver(path, id);
+    });
+}
+
+int __cdecl Uninstall_1(const char* hardwareId) {
+    return Guarded([&]() -> uint32_t {
+        std::wstring id;
+        if (const uint32_t error = Convert(hardwareId, id)) return error;
+        return setup::RemoveDriverWithDefaultTool(id);
+    });
+}
+
+// hardwareId is the caller's string object passed by value: this copy's reference is ours
+// to give up, on every path.
+int __cdecl Update(const wchar_t* devconPath, const wchar_t* installArguments,
+                   setup::WideStringObject hardwareId) {
+    setup::WideStringArgument id(hardwareId);
+    return Guarded([&]() -> uint32_t {
+        if (!devconPath || !installArguments) return 87;
+        if (const uint32_t error = setup::RemoveDriver(devconPath, id.Text())) return error;
+        return setup::InstallDriver(devconPath, installArguments);
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,242 @@
+// Rigwell.dll as an installer uses it: loaded by name, every export looked up by name, and
+// devcon.exe played by the stand-in, whose recorded command lines are checked.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "setup/StandInLog.h"
+
+namespace setup::test {
+namespace {
+
+using NarrowTwo = int(__cdecl*)(const char*, const char*);
+using NarrowOne = int(__cdecl*)(const char*);
+
+// The caller's wide string object, laid out here independently of the library: a header of
+// string manager, data length, allocated length and reference count, then the characters;
+// the object is the pointer to the characters.
+class RecordingManager;
+struct CallerStringData {
+    RecordingManager* manager;
+    int dataLength;
+    int allocLength;
+    long refs;
+};
+struct CallerString {
+    wchar_t* characters;
+};
+using UpdateExport = int(__cdecl*)(const wchar_t*, const wchar_t*, CallerString);
+
+// A string manager whose free slot (the second) records the block it is handed.
+class RecordingManager {
+public:
+    virtual void* Allocate(int, int) { return nullptr; }
+    virtual void Free(CallerStringData* data) { freed.push_back(data); }
+    virtual void* Reallocate(void*, int, int) { return nullptr; }
+    virtual void* GetNilString() { return nullptr; }
+    virtual RecordingManager* Clone() { return this; }
+    std::vector<CallerStringData*> freed;
+};
+
+// One block holding header and characters, as the caller's string class allocates it.
+class CallerStringBlock {
+public:
+    CallerStringBlock(RecordingManager& manager, const std::wstring& text, long refs)
+        : memory_(sizeof(CallerStringData) + (text.size() + 1) * sizeof(wchar_t)) {
+        data()->manager = &manager;
+        data()->dataLength = static_cast<int>(text.size());
+        data()->allocLength = static_cast<int>(text.size());
+        data()->refs = refs;
+        wchar_t* characters = reinterpret_cast<wchar_t*>(data() + 1);
+        text.copy(characters, text.size());
+        characters[text.size()] = L'\0';
+    }
+    CallerStringData* data() { return reinterpret_cast<CallerStringData*>(memory_.data()); }
+    CallerString Object() { return {reinterpret_cast<wchar_t*>(data() + 1)}; }
+
+private:
+    std::vector<unsigned char> memory_;
+};
+
+class RigwellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        library_ = LoadLibraryW(L"Rigwell.dll");
+        ASSERT_NE(nullptr, library_);
+        install_ = Lookup<NarrowTwo>("Install");
+        install1_ = Lookup<NarrowOne>("Install_1");
+        uninstall_ = Lookup<NarrowTwo>("Uninstall");
+        uninstall1_ = Lookup<NarrowOne>("Uninstall_1");
+        update_ = Lookup<UpdateExport>("Update");
+        tool_ = StandInPath();
+    }
+    void TearDown() override {
+        if (library_) FreeLibrary(library_);
+    }
+
+    template <class F>
+    F Lookup(const char* name) {
+        auto* f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library_, name)));
+        EXPECT_NE(nullptr, f) << name;
+        return f;
+    }
+
+    int Install(const std::wstring& tool, const std::string& arguments) {
+        return install_(Narrow(tool).c_str(), arguments.c_str());
+    }
+    int Uninstall(const std::wstring& tool, const std::string& id) {
+        return uninstall_(Narrow(tool).c_str(), id.c_str());
+    }
+
+    HMODULE library_ = nullptr;
+    NarrowTwo install_ = nullptr, uninstall_ = nullptr;
+    NarrowOne install1_ = nullptr, uninstall1_ = nullptr;
+    UpdateExport update_ = nullptr;
+    std::wstring tool_;
+    StandInLog log_;
+};
+
+using Lines = std::vector<std::wstring>;
+
+TEST_F(RigwellTest, InstallWaitsForTheToolAndInstall1DoesNot) {
+    StandInLog::SetDelay(1500);
+    DWORD start = GetTickCount();
+    ASSERT_EQ(0, Install(tool_, "C:\\drv\\bus.inf ROOT\\OVERREACH"));
+    EXPECT_GE(GetTickCount() - start, 1400u);
+    EXPECT_EQ(Lines{tool_ + L" install C:\\drv\\bus.inf ROOT\\OVERREACH"}, log_.Lines());
+
+    start = GetTickCount();
+    ASSERT_EQ(0, install1_("bus.inf ROOT\\OVERREACH"));
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_EQ(1u, log_.Lines().size());  // the shell's devcon.exe has not written yet
+    ASSERT_TRUE(log_.WaitForLines(2, 20000));
+    const std::wstring shellLine = log_.Lines()[1];
+    // The shell chooses how it writes the program's name; the parameters are ours.
+    EXPECT_NE(std::wstring::npos, shellLine.find(L"devcon.exe")) << shellLine;
+    EXPECT_EQ(L" install bus.inf ROOT\\OVERREACH",
+              shellLine.substr(shellLine.size() - std::wstring(L" install bus.inf ROOT\\OVERREACH").size()))
+        << shellLine;
+}
+
+TEST_F(RigwellTest, AnIdWithoutABackslashOrAMissingArgumentRunsNothing) {
+    EXPECT_EQ(87, Uninstall(tool_, "ROOT_OVERREACH"));
+    EXPECT_EQ(87, Uninstall(tool_, ""));
+    EXPECT_EQ(87, uninstall1_("ROOT_OVERREACH"));
+    EXPECT_EQ(87, uninstall_(nullptr, "ROOT\\OVERREACH"));
+    EXPECT_EQ(87, install_(Narrow(tool_).c_str(), nullptr));
+    EXPECT_EQ(87, install1_(nullptr));
+    EXPECT_EQ(87, uninstall1_(nullptr));
+    EXPECT_TRUE(log_.Lines().empty());
+}
+
+TEST_F(RigwellTest, AnIdWmiDoesNotKnowIsRemovedAndAnEmptyPackageNameDeleted) {
+    ASSERT_EQ(0, Uninstall(tool_, "ROOT\\OVERREACH_UNKNOWN"));
+    // With no path, CreateProcessW's search finds the stand-in beside this program.
+    ASSERT_EQ(0, uninstall1_("ROOT\\OVERREACH_UNKNOWN"));
+    EXPECT_EQ((Lines{tool_ + L" remove ROOT\\OVERREACH_UNKNOWN", tool_ + L" dp_delete ",
+                     L"devcon.exe remove ROOT\\OVERREACH_UNKNOWN", L"devcon.exe dp_delete "}),
+              log_.Lines());
+}
+
+TEST_F(RigwellTest, ARemoveThatCannotStartReturnsItsCodeAndDeletesNothing) {
+    const std::wstring missing = ProgramFolder() + L"\\no-such-devcon.exe";
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, Uninstall(missing, "ROOT\\OVERREACH"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, Install(missing, "bus.inf ROOT\\OVERREACH"));
+    EXPECT_TRUE(log_.Lines().empty());
+}
+
+TEST_F(RigwellTest, AToolThatReportsFailureStillCountsAsSuccess) {
+    StandInLog::SetExitCode(5);
+    EXPECT_EQ(0, Install(tool_, "bus.inf ROOT\\OVERREACH"));
+    EXPECT_EQ(0, Uninstall(tool_, "ROOT\\OVERREACH"));
+    EXPECT_EQ(3u, log_.Lines().size());
+}
+
+TEST_F(RigwellTest, AToolPathWithABlankIsQuoted) {
+    const std::wstring folder = ProgramFolder() + L"\\stand in";
+    const std::wstring tool = folder + L"\\devcon.exe";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(tool_.c_str(), tool.c_str(), FALSE));
+    EXPECT_EQ(0, Install(tool, "bus.inf ROOT\\OVERREACH"));
+    EXPECT_EQ(0, Uninstall(tool, "ROOT\\OVERREACH"));
+    EXPECT_EQ(0, Uninstall(L"\"" + tool + L"\"", "ROOT\\OVERREACH"));  // quoted already
+    const std::wstring quoted = L"\"" + tool + L"\"";
+    EXPECT_EQ((Lines{quoted + L" install bus.inf ROOT\\OVERREACH", quoted + L" remove ROOT\\OVERREACH",
+                     quoted + L" dp_delete ", quoted + L" remove ROOT\\OVERREACH",
+                     quoted + L" dp_delete "}),
+              log_.Lines());
+    DeleteFileW(tool.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+TEST_F(RigwellTest, OverlongTextsRunNothingButLongInstallArgumentsPass) {
+    const std::string longId = "ROOT\\" + std::string(300, 'A');
+    EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, Uninstall(tool_, longId));
+    EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, uninstall1_(longId.c_str()));
+    EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, install1_(std::string(300, 'a').c_str()));
+    EXPECT_TRUE(log_.Lines().empty());
+
+    // The install command has no fixed limit, and neither has the conversion.
+    const std::string longArguments = "bus.inf ROOT\\" + std::string(600, 'B');
+    ASSERT_EQ(0, Install(tool_, longArguments));
+    EXPECT_EQ(Lines{tool_ + L" install bus.inf ROOT\\" + std::wstring(600, L'B')}, log_.Lines());
+}
+
+TEST_F(RigwellTest, UpdateRemovesThenInstallsAndGivesUpTheCallersReference) {
+    RecordingManager manager;
+    CallerStringBlock id(manager, L"ROOT\\OVERREACH", 1);
+    ASSERT_EQ(0, update_(tool_.c_str(), L"bus.inf ROOT\\OVERREACH", id.Object()));
+    EXPECT_EQ((Lines{tool_ + L" remove ROOT\\OVERREACH", tool_ + L" dp_delete ",
+                     tool_ + L" install bus.inf ROOT\\OVERREACH"}),
+              log_.Lines());
+    EXPECT_EQ(std::vector<CallerStringData*>{id.data()}, manager.freed);
+    EXPECT_EQ(0, id.data()->refs);
+
+    // A block the caller still shares keeps living.
+    CallerStringBlock shared(manager, L"ROOT\\OVERREACH", 2);
+    ASSERT_EQ(0, update_(tool_.c_str(), L"bus.inf", shared.Object()));
+    EXPECT_EQ(1, shared.data()->refs);
+    EXPECT_EQ(1u, manager.freed.size());
+}
+
+TEST_F(RigwellTest, UpdateWhoseRemovalFailsInstallsNothing) {
+    RecordingManager manager;
+    CallerStringBlock withoutBackslash(manager, L"ROOT_OVERREACH", 1);
+    EXPECT_EQ(87, update_(tool_.c_str(), L"bus.inf ROOT_OVERREACH", withoutBackslash.Object()));
+    CallerStringBlock tooLong(manager, L"ROOT\\" + std::wstring(300, L'A'), 1);
+    EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, update_(tool_.c_str(), L"bus.inf", tooLong.Object()));
+    EXPECT_TRUE(log_.Lines().empty());
+    // Released on the failing paths too.
+    EXPECT_EQ((std::vector<CallerStringData*>{withoutBackslash.data(), tooLong.data()}),
+              manager.freed);
+}
+
+// Run twice: as Wine starts by default (code page 1252), and by ctest under a Russian
+// locale (1251), where it must see that code page.
+TEST_F(RigwellTest, ArgumentsReachTheToolInTheAnsiCodePage) {
+    const UINT codePage = GetACP();
+    if (const char* expected = std::getenv("RIGWELL_TEST_EXPECT_ACP")) {
+        ASSERT_EQ(static_cast<UINT>(std::atoi(expected)), codePage);
+    }
+    const std::string bytes = "\xCF\xF0\xE8\xE2\xE5\xF2";
+    std::wstring text;
+    if (codePage == 1251) {
+        text = L"\u041F\u0440\u0438\u0432\u0435\u0442";  // Привет
+    } else if (codePage == 1252) {
+        text = L"\u00CF\u00F0\u00E8\u00E2\u00E5\u00F2";  // Ïðèâåò
+    } else {
+        GTEST_SKIP() << "no expectation for code page " << codePage;
+    }
+    ASSERT_EQ(0, Install(tool_, "C:\\" + bytes + "\\bus.inf ROOT\\" + bytes));
+    ASSERT_EQ(0, Uninstall(tool_, "ROOT\\" + bytes));
+    EXPECT_EQ((Lines{tool_ + L" install C:\\" + text + L"\\bus.inf ROOT\\" + text,
+                     tool_ + L" remove ROOT\\" + text, tool_ + L" dp_delete "}),
+              log_.Lines());
+}
+
+}  // namespace
+}  // namespace setup::test
