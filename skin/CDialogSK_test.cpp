@@ -92,7 +92,7 @@ TEST(CDialogSKTest, TheBackgroundCanBeRemovedAndABadHandleIsDeleted) {
 }
 
 TEST(CDialogSKTest, ABitmapSetBeforeTheWindowExistsIsKeptAndReleasedWithTheDialog) {
-    const DWORD before = test::GdiObjectCount();
+    const size_t before = test::GdiObjectCount();
     HBITMAP bitmap = test::MakeBitmap(30, 20, Pattern);
     {
         TestDialog dialog;

@@ -9,6 +9,7 @@
 #include "skin/CDialogSK.h"
 #include "win32ui/Capture.h"
 #include "win32ui/Gdi.h"
+#include "win32ui/testing/GdiLedger.h"
 
 namespace skin::test {
 
@@ -33,7 +34,7 @@ inline COLORREF PixelOf(HBITMAP bitmap, int x, int y) {
     return GetPixel(memory.Get(), x, y);
 }
 
-inline DWORD GdiObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
+inline size_t GdiObjectCount() { return ui::testing::LiveGdiObjects(); }
 
 // A font whose glyphs have no blended edge pixels, so text colours can be compared exactly.
 inline HFONT CrispFont(int height = -13, int weight = FW_BOLD) {
@@ -65,6 +66,7 @@ public:
         SetWindowPos(Handle(), nullptr, 40, 40, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     using CDialogSK::Item;
+    using CDialogSK::Bind;
 
 protected:
     const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }

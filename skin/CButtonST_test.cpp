@@ -1,0 +1,300 @@
+// The image button under Wine: real mouse and button messages, pixels read back.
+#include "skin/CButtonST.h"
+
+#include <gtest/gtest.h>
+
+#include "skin/SkinTestKit.h"
+#include "win32ui/Window.h"
+
+namespace skin {
+namespace {
+
+using test::TestDialog;
+
+const COLORREF kRed = RGB(220, 20, 20), kBlue = RGB(20, 40, 220), kGreen = RGB(10, 180, 30);
+const COLORREF kMagenta = RGB(255, 0, 255);
+
+HBITMAP Solid(int width, int height, COLORREF colour) {
+    return test::MakeBitmap(width, height, [=](int, int) { return colour; });
+}
+
+// Waits for the system's own messages (mouse moves, leave notifications) to arrive.
+void PumpFor(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    do {
+        ui::PumpWaitingMessages();
+        Sleep(10);
+    } while (GetTickCount() < end);
+}
+
+struct Box {
+    LONG left = LONG_MAX, top = LONG_MAX, right = -1, bottom = -1;
+    bool Empty() const { return right < 0; }
+};
+
+Box BoxOf(const ui::Pixels& pixels, COLORREF colour) {
+    Box box;
+    for (int y = 0; y < pixels.height; ++y)
+        for (int x = 0; x < pixels.width; ++x)
+            if (pixels.At(x, y) == colour) {
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x);
+                box.bottom = std::max<LONG>(box.bottom, y);
+            }
+    return box;
+}
+
+// One button on the test dialog, placed at (10, 10) with the given size.
+struct OneButton {
+    TestDialog dialog;
+    CButtonST button;
+    ui::Font font{test::CrispFont()};
+
+    explicit OneButton(int id = test::kButtonA, int width = 40, int height = 24) {
+        dialog.bind = [this, id](TestDialog& d) {
+            SendMessageW(d.Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+            EXPECT_TRUE(d.Bind(button, id));
+        };
+        EXPECT_TRUE(dialog.CreateModeless());
+        dialog.SetClientSize(200, 120);
+        dialog.Place(id, 10, 10, width, height);
+        button.ShowHoverFrame(FALSE);
+        for (int slot = CButtonST::ActiveBackground; slot <= CButtonST::FocusText; slot += 2) {
+            button.SetStateColor(static_cast<CButtonST::ColorSlot>(slot), kGreen);
+            button.SetStateColor(static_cast<CButtonST::ColorSlot>(slot + 1), kBlue);
+        }
+    }
+    ~OneButton() { dialog.DestroyWindow(); }
+
+    ui::Pixels Painted() {
+        test::Repaint(dialog.Handle());
+        return ui::CaptureClient(button.Handle());
+    }
+    POINT ScreenCentre() const {
+        const RECT r = button.WindowRect();
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+};
+
+TEST(CButtonSTTest, KeyColouredPixelsShowTheBackgroundAndAreStoredBlack) {
+    OneButton one(test::kButtonA, 20, 10);
+    one.button.SetText(L"");
+    HBITMAP image = test::MakeBitmap(20, 10, [](int x, int) { return x < 5 ? kMagenta : kRed; });
+    ASSERT_EQ(CButtonST::BitmapsSet, one.button.SetStateBitmaps(image, kMagenta, nullptr, 0));
+    EXPECT_EQ(RGB(0, 0, 0), test::PixelOf(image, 2, 2));  // the key pixels, turned black in place
+    EXPECT_EQ(kRed, test::PixelOf(image, 12, 2));
+    one.button.SetImagePlacement(3);
+    one.button.FitToImage();
+
+    ui::Pixels face = one.Painted();
+    EXPECT_EQ(kGreen, face.At(2, 5));  // the colour fill behind the key pixels
+    EXPECT_EQ(kRed, face.At(12, 5));
+
+    // With the parent's pixels as background, the dialog's skin shows through instead.
+    one.dialog.SetBackgroundBitmap(test::MakeBitmap(200, 120, [](int x, int y) { return RGB(x, y, 77); }));
+    one.button.UseParentBackground(TRUE);
+    face = one.Painted();
+    EXPECT_EQ(RGB(12, 15, 77), face.At(2, 5));  // the button sits at (10, 10)
+    EXPECT_EQ(kRed, face.At(12, 5));
+}
+
+TEST(CButtonSTTest, PressingShiftsImageAndCaptionButNotInCheckBoxMode) {
+    OneButton one(test::kButtonA, 60, 30);
+    one.button.SetText(L"X");
+    one.button.SetStateBitmaps(Solid(10, 10, kRed), RGB(0, 0, 0), nullptr, 0);
+    one.button.SetImagePlacement(3);
+    one.button.SetPressShift(0, 2);
+
+    const ui::Pixels up = one.Painted();
+    one.button.SetState(true);
+    const ui::Pixels down = one.Painted();
+    one.button.SetState(false);
+
+    const Box imageUp = BoxOf(up, kRed), imageDown = BoxOf(down, kRed);
+    ASSERT_FALSE(imageUp.Empty());
+    EXPECT_EQ(imageUp.left, imageDown.left);
+    EXPECT_EQ(imageUp.top + 2, imageDown.top);
+    const Box captionUp = BoxOf(up, kBlue), captionDown = BoxOf(down, kBlue);
+    ASSERT_FALSE(captionUp.Empty());
+    EXPECT_EQ(captionUp.left, captionDown.left);
+    EXPECT_EQ(captionUp.top + 2, captionDown.top);
+
+    // A check box toggles with each click and keeps its image in place.
+    OneButton box(test::kCheckBox, 60, 30);
+    box.button.SetText(L"");
+    box.button.SetStateBitmaps(Solid(10, 10, kRed), RGB(0, 0, 0), nullptr, 0);
+    box.button.SetImagePlacement(3);
+    const Box unchecked = BoxOf(box.Painted(), kRed);
+    box.button.Send(BM_CLICK);
+    EXPECT_EQ(BST_CHECKED, box.button.GetCheck());
+    const Box checked = BoxOf(box.Painted(), kRed);
+    EXPECT_EQ(unchecked.left, checked.left);
+    EXPECT_EQ(unchecked.top, checked.top);
+    box.button.Send(BM_CLICK);
+    EXPECT_EQ(BST_UNCHECKED, box.button.GetCheck());
+    box.button.SetCheck(BST_INDETERMINATE);
+    EXPECT_EQ(BST_CHECKED, box.button.GetCheck());
+    EXPECT_EQ(BST_UNCHECKED, one.button.GetCheck());  // a push button has no check state
+}
+
+TEST(CButtonSTTest, ADisabledButtonEtchesItsCaptionAndEmbossesItsImage) {
+    OneButton one(test::kButtonA, 80, 30);
+    one.button.SetText(L"Etched");
+    one.button.SetStateBitmaps(Solid(8, 8, kRed), RGB(0, 0, 0), nullptr, 0);
+    one.button.SetImagePlacement(3);
+    one.button.Enable(false);
+    const ui::Pixels pixels = one.Painted();
+    const Box highlight = BoxOf(pixels, GetSysColor(COLOR_BTNHIGHLIGHT));
+    const Box shadow = BoxOf(pixels, GetSysColor(COLOR_BTNSHADOW));
+    ASSERT_FALSE(shadow.Empty());
+    ASSERT_FALSE(highlight.Empty());
+    EXPECT_EQ(shadow.right + 1, highlight.right);  // the highlight pass lies one pixel down-right
+    EXPECT_EQ(shadow.bottom + 1, highlight.bottom);
+    EXPECT_TRUE(BoxOf(pixels, kRed).Empty());      // the image is drawn embossed, not in colour
+    EXPECT_TRUE(BoxOf(pixels, kBlue).Empty());
+}
+
+TEST(CButtonSTTest, HoverFollowsTheMouseButNotADragFromElsewhere) {
+    OneButton one(test::kButtonA, 30, 20);
+    one.button.SetText(L"");
+    one.button.SetStateBitmaps(Solid(30, 20, kRed), RGB(0, 0, 0), Solid(30, 20, kBlue), RGB(0, 0, 0));
+    one.button.SetImagePlacement(3);
+    SetForegroundWindow(one.dialog.Handle());
+    SetCursorPos(5, 1000);
+    PumpFor(50);
+    EXPECT_EQ(kBlue, one.Painted().At(15, 10));  // idle
+
+    // Moving in with the left button held does not highlight.
+    const POINT centre = one.ScreenCentre();
+    SetCursorPos(centre.x, centre.y);
+    one.button.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(15, 10));
+    EXPECT_EQ(kBlue, one.Painted().At(15, 10));
+
+    // A move without the button does, and leaving ends it through the leave notification.
+    one.button.Send(WM_MOUSEMOVE, 0, MAKELPARAM(15, 10));
+    PumpFor(50);
+    EXPECT_EQ(kRed, one.Painted().At(15, 10));
+    SetCursorPos(5, 1000);
+    const DWORD end = GetTickCount() + 2000;
+    while (one.Painted().At(15, 10) != kBlue && GetTickCount() < end) PumpFor(20);
+    EXPECT_EQ(kBlue, one.Painted().At(15, 10));
+
+    // Losing the focus also ends the hover.
+    SetCursorPos(centre.x, centre.y);
+    one.button.Send(WM_MOUSEMOVE, 0, MAKELPARAM(15, 10));
+    EXPECT_EQ(kRed, one.Painted().At(15, 10));
+    one.button.Send(WM_KILLFOCUS);
+    EXPECT_EQ(kBlue, one.Painted().At(15, 10));
+    SetCursorPos(5, 1000);
+}
+
+TEST(CButtonSTTest, DisablingMovesTheFocusToTheNextTabItem) {
+    TestDialog dialog;
+    CButtonST a, b;
+    dialog.bind = [&](TestDialog& d) {
+        d.Bind(a, test::kButtonA);
+        d.Bind(b, test::kButtonB);
+    };
+    ASSERT_TRUE(dialog.CreateModeless());
+    SetForegroundWindow(dialog.Handle());
+    SetFocus(dialog.Item(test::kDefaultButton));
+    ASSERT_EQ(dialog.Item(test::kDefaultButton), GetFocus());
+    a.Enable(false);  // it did not have the focus, and still hands it on
+    EXPECT_EQ(b.Handle(), GetFocus());
+    dialog.DestroyWindow();
+}
+
+TEST(CButtonSTTest, ASystemColourChangeResetsTheColours) {
+    OneButton one(test::kButtonA, 30, 20);
+    one.button.SetText(L"");
+    EXPECT_EQ(kGreen, one.Painted().At(15, 10));
+    one.button.Send(WM_SYSCOLORCHANGE);
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), one.Painted().At(15, 10));
+}
+
+TEST(CButtonSTTest, SetStyleKeepsOwnerDrawAndTracksTheDefaultFlag) {
+    OneButton one(test::kDefaultButton);
+    EXPECT_EQ(static_cast<DWORD>(BS_OWNERDRAW), one.button.Style() & 0xF);
+    EXPECT_TRUE(one.button.Send(WM_GETDLGCODE) & DLGC_DEFPUSHBUTTON);
+
+    one.button.Send(BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    EXPECT_EQ(static_cast<DWORD>(BS_OWNERDRAW), one.button.Style() & 0xF);
+    EXPECT_FALSE(one.button.Send(WM_GETDLGCODE) & DLGC_DEFPUSHBUTTON);
+    EXPECT_TRUE(one.button.Send(WM_GETDLGCODE) & DLGC_UNDEFPUSHBUTTON);
+
+    one.button.Send(BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    EXPECT_EQ(static_cast<DWORD>(BS_OWNERDRAW), one.button.Style() & 0xF);
+    EXPECT_TRUE(one.button.Send(WM_GETDLGCODE) & DLGC_DEFPUSHBUTTON);
+}
+
+TEST(CButtonSTTest, ADoubleClickIsTwoClicks) {
+    OneButton one(test::kButtonA, 30, 20);
+    HWND button = one.button.Handle();
+    const LPARAM at = MAKELPARAM(5, 5);
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(button, WM_LBUTTONUP, 0, at);
+    PostMessageW(button, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(button, WM_LBUTTONUP, 0, at);
+    ui::PumpWaitingMessages();
+    EXPECT_EQ(2, one.dialog.clicksA);
+}
+
+TEST(CButtonSTTest, IdleImagesCanBeDerivedDarkerOrGrey) {
+    const COLORREF warm = RGB(200, 100, 40), white = RGB(255, 255, 255);
+    auto source = [&] { return test::MakeBitmap(10, 10, [&](int x, int) { return x < 2 ? white : warm; }); };
+    OneButton one(test::kButtonA, 10, 10);
+    one.button.SetText(L"");
+    one.button.SetImagePlacement(3);
+
+    one.button.SetStateBitmaps(source(), white, CButtonST::AutoDarker, 0);
+    ui::Pixels idle = one.Painted();
+    EXPECT_EQ(RGB(150, 75, 30), idle.At(5, 5));
+    EXPECT_EQ(kGreen, idle.At(0, 5));  // key pixels stay see-through in the derived image
+
+    one.button.SetStateBitmaps(source(), white, CButtonST::AutoGrayscale, 0);
+    idle = one.Painted();
+    EXPECT_EQ(RGB(123, 123, 123), idle.At(5, 5));  // 0.587 G + 0.299 R + 0.114 B, truncated
+}
+
+TEST(CButtonSTTest, FitToImageAndFailedBitmaps) {
+    OneButton one(test::kButtonA, 40, 24);
+    one.button.FitToImage();  // no image: nothing changes
+    EXPECT_EQ(40, one.button.ClientRect().right);
+    EXPECT_EQ(24, one.button.ClientRect().bottom);
+
+    HBITMAP idle = Solid(4, 4, kBlue);
+    HRGN notABitmap = CreateRectRgn(0, 0, 2, 2);
+    EXPECT_EQ(CButtonST::BitmapUnreadable,
+              one.button.SetStateBitmaps(reinterpret_cast<HBITMAP>(notABitmap), 0, idle, 0));
+    EXPECT_EQ(0u, GetObjectType(notABitmap));  // both handed over, both gone
+    EXPECT_EQ(0u, GetObjectType(idle));
+    one.button.FitToImage();
+    EXPECT_EQ(40, one.button.ClientRect().right);
+
+    one.button.SetStateBitmaps(Solid(17, 9, kRed), 0, nullptr, 0);
+    one.button.FitToImage();
+    EXPECT_EQ(17, one.button.ClientRect().right);
+    EXPECT_EQ(9, one.button.ClientRect().bottom);
+}
+
+TEST(CButtonSTTest, NoGdiObjectOutlivesTheButton) {
+    const size_t before = test::GdiObjectCount();
+    {
+        OneButton one(test::kButtonA, 30, 20);
+        one.dialog.SetBackgroundBitmap(Solid(200, 120, kGreen));
+        one.button.SetText(L"Go");
+        one.button.SetStateBitmaps(Solid(30, 20, kRed), RGB(0, 0, 0), CButtonST::AutoDarker, 0);
+        one.button.UseParentBackground(TRUE);
+        one.button.Enable(false);
+        one.Painted();
+        one.button.Enable(true);
+        one.button.SetState(true);
+        one.Painted();
+        EXPECT_GT(test::GdiObjectCount(), before);  // the count does see what the button holds
+    }
+    EXPECT_EQ(before, test::GdiObjectCount());
+}
+
+}  // namespace
+}  // namespace skin
