@@ -22,13 +22,13 @@ uint32_t ConvertArgument(const char* text, UINT codePage, std::wstring& wide) {
 
 WideStringArgument::WideStringArgument(WideStringObject object) {
     if (!object.characters) return;
-    data_ = reinterpret_cast<WideStringData*>(object.characters) - 1;
-    if (data_->dataLength > 0)
-        text_.assign(object.characters, static_cast<size_t>(data_->dataLength));
+    WideStringData* data = reinterpret_cast<WideStringData*>(object.characters) - 1;
+    reference_.data = data;
+    if (data->dataLength > 0) text_.assign(object.characters, static_cast<size_t>(data->dataLength));
 }
 
-WideStringArgument::~WideStringArgument() {
-    if (data_ && InterlockedDecrement(&data_->refs) <= 0) data_->manager->Free(data_);
+WideStringArgument::Reference::~Reference() {
+    if (data && InterlockedDecrement(&data->refs) <= 0) data->manager->Free(data);
 }
 
 }  // namespace setup

@@ -55,14 +55,18 @@ struct WideStringObject {
 class WideStringArgument {
 public:
     explicit WideStringArgument(WideStringObject object);
-    ~WideStringArgument();
     WideStringArgument(const WideStringArgument&) = delete;
     WideStringArgument& operator=(const WideStringArgument&) = delete;
 
     const std::wstring& Text() const { return text_; }
 
 private:
-    WideStringData* data_ = nullptr;
+    // A member of its own, so the reference is given up even when copying the text fails.
+    struct Reference {
+        WideStringData* data = nullptr;
+        ~Reference();
+    };
+    Reference reference_;
     std::wstring text_;
 };
 

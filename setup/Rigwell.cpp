@@ -48,8 +48,23 @@ int Guarded(Work work) {
     }
 }
 
-uint32_t Convert(const char* text, std::wstring& wide) {
-    return setup::ConvertArgument(text, CP_ACP, wide);
+// The narrow exports: every argument converted from the ANSI code page before anything runs.
+int WithConverted(const char* text, uint32_t (*operation)(const std::wstring&)) {
+    return Guarded([&]() -> uint32_t {
+        std::wstring wide;
+        if (const uint32_t error = setup::ConvertArgument(text, CP_ACP, wide)) return error;
+        return operation(wide);
+    });
+}
+
+int WithConverted(const char* first, const char* second,
+                  uint32_t (*operation)(const std::wstring&, const std::wstring&)) {
+    return Guarded([&]() -> uint32_t {
+        std::wstring wideFirst, wideSecond;
+        if (const uint32_t error = setup::ConvertArgument(first, CP_ACP, wideFirst)) return error;
+        if (const uint32_t error = setup::ConvertArgument(second, CP_ACP, wideSecond)) return error;
+        return operation(wideFirst, wideSecond);
+    });
 }
 
 }  // namespace
@@ -57,46 +72,28 @@ uint32_t Convert(const char* text, std::wstring& wide) {
 extern "C" {
 
 int __cdecl Install(const char* devconPath, const char* installArguments) {
-    return Guarded([&]() -> uint32_t {
-        std::wstring path, arguments;
-        if (const uint32_t error = Convert(devconPath, path)) return error;
-        if (const uint32_t error = Convert(installArguments, arguments)) return error;
-        return setup::InstallDriver(path, arguments);
-    });
+    return WithConverted(devconPath, installArguments, setup::InstallDriver);
 }
 
 int __cdecl Install_1(const char* installArguments) {
-    return Guarded([&]() -> uint32_t {
-        std::wstring arguments;
-        if (const uint32_t error = Convert(installArguments, arguments)) return error;
-        return setup::RunDevconInstall(arguments);
-    });
+    return WithConverted(installArguments, setup::RunDevconInstall);
 }
 
 int __cdecl Uninstall(const char* devconPath, const char* hardwareId) {
-    return Guarded([&]() -> uint32_t {
-        std::wstring path, id;
-        if (const uint32_t error = Convert(devconPath, path)) return error;
-        if (const uint32_t error = Convert(hardwareId, id)) return error;
-        return setup::RemoveDriver(path, id);
-    });
+    return WithConverted(devconPath, hardwareId, setup::RemoveDriver);
 }
 
 int __cdecl Uninstall_1(const char* hardwareId) {
-    return Guarded([&]() -> uint32_t {
-        std::wstring id;
-        if (const uint32_t error = Convert(hardwareId, id)) return error;
-        return setup::RemoveDriverWithDefaultTool(id);
-    });
+    return WithConverted(hardwareId, setup::RemoveDriverWithDefaultTool);
 }
 
 // hardwareId is the caller's string object passed by value: this copy's reference is ours
 // to give up, on every path.
 int __cdecl Update(const wchar_t* devconPath, const wchar_t* installArguments,
                    setup::WideStringObject hardwareId) {
-    setup::WideStringArgument id(hardwareId);
     return Guarded([&]() -> uint32_t {
-        if (!devconPath || !installArguments) return 87;
+        const setup::WideStringArgument id(hardwareId);
+        if (!devconPath || !installArguments) return ERROR_INVALID_PARAMETER;
         if (const uint32_t error = setup::RemoveDriver(devconPath, id.Text())) return error;
         return setup::InstallDriver(devconPath, installArguments);
     });

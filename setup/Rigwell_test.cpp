@@ -109,9 +109,10 @@ TEST_F(RigwellTest, InstallWaitsForTheToolAndInstall1DoesNot) {
     EXPECT_GE(GetTickCount() - start, 1400u);
     EXPECT_EQ(Lines{tool_ + L" install C:\\drv\\bus.inf ROOT\\OVERREACH"}, log_.Lines());
 
+    StandInLog::SetDelay(3000);
     start = GetTickCount();
     ASSERT_EQ(0, install1_("bus.inf ROOT\\OVERREACH"));
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_LT(GetTickCount() - start, 2000u);
     EXPECT_EQ(1u, log_.Lines().size());  // the shell's devcon.exe has not written yet
     ASSERT_TRUE(log_.WaitForLines(2, 20000));
     const std::wstring shellLine = log_.Lines()[1];
@@ -213,6 +214,81 @@ TEST_F(RigwellTest, UpdateWhoseRemovalFailsInstallsNothing) {
     // Released on the failing paths too.
     EXPECT_EQ((std::vector<CallerStringData*>{withoutBackslash.data(), tooLong.data()}),
               manager.freed);
+}
+
+// Runs `work` on a thread of its own and waits for it.
+template <class Work>
+void OnNewThread(Work work) {
+    auto start = [](void* context) -> DWORD {
+        (*static_cast<Work*>(context))();
+        return 0;
+    };
+    HANDLE thread = CreateThread(nullptr, 0, start, &work, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
+TEST_F(RigwellTest, RemovalExportsBringTheirOwnComAndLeaveTheThreadAsTheyFoundIt) {
+    // The first call of the loaded library makes its lasting set-up on this thread, so the
+    // threads below see only what the exports do on each call.
+    ASSERT_EQ(87, Uninstall(tool_, "NO_BACKSLASH"));
+    int withoutCom = -1, inSingleThreaded = -1;
+    HRESULT afterwards = E_FAIL, stillSingleThreaded = E_FAIL;
+    OnNewThread([&] {
+        withoutCom = Uninstall(tool_, "ROOT\\OVERREACH");
+        // S_OK: the export's own initialisation was undone again.
+        afterwards = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(afterwards)) CoUninitialize();
+    });
+    OnNewThread([&] {
+        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
+        inSingleThreaded = uninstall1_("ROOT\\OVERREACH");
+        // S_FALSE: the thread's apartment and its count are as the thread left them.
+        stillSingleThreaded = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(stillSingleThreaded)) CoUninitialize();
+        CoUninitialize();
+    });
+    EXPECT_EQ(0, withoutCom);
+    EXPECT_EQ(S_OK, afterwards);
+    EXPECT_EQ(0, inSingleThreaded);
+    EXPECT_EQ(S_FALSE, stillSingleThreaded);
+    EXPECT_EQ(4u, log_.Lines().size());
+}
+
+TEST(RigwellLoadTest, LoadingLeavesComAloneUntilTheFirstCall) {
+    ASSERT_EQ(nullptr, GetModuleHandleW(L"Rigwell.dll"));
+    HRESULT afterLoad = E_FAIL, afterFirstCall = E_FAIL;
+    OnNewThread([&] {
+        HMODULE library = LoadLibraryW(L"Rigwell.dll");
+        if (!library) return;
+        afterLoad = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(afterLoad)) CoUninitialize();
+        auto install1 = reinterpret_cast<NarrowOne>(
+            reinterpret_cast<void*>(GetProcAddress(library, "Install_1")));
+        install1(std::string(300, 'a').c_str());  // refused, runs nothing
+        afterFirstCall = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(afterFirstCall)) CoUninitialize();
+        FreeLibrary(library);
+    });
+    EXPECT_EQ(S_OK, afterLoad);
+    EXPECT_EQ(S_FALSE, afterFirstCall);  // the set-up of the first call stays
+}
+
+TEST(RigwellFileTest, CarriesVersion1001) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(L"Rigwell.dll", &ignored);
+    ASSERT_NE(0u, size);
+    std::vector<unsigned char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(L"Rigwell.dll", 0, size, block.data()));
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length));
+    EXPECT_EQ(MAKELONG(0, 1), info->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(1, 0), info->dwFileVersionLS);
+    EXPECT_EQ(info->dwFileVersionMS, info->dwProductVersionMS);
+    EXPECT_EQ(info->dwFileVersionLS, info->dwProductVersionLS);
+    EXPECT_EQ(static_cast<DWORD>(VFT_DLL), info->dwFileType);
 }
 
 // Run twice: as Wine starts by default (code page 1252), and by ctest under a Russian
