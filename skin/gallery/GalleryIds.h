@@ -1,0 +1,27 @@
+#pragma once
+
+#define IDD_GALLERY 100
+#define IDC_HEADING 101
+#define IDC_BUILD 102
+#define IDC_CLOSE 103
+#define IDC_MINIMIZE 104
+#define IDC_UPDATE 105
+#define IDC_HELP_BUTTON 106
+#define IDC_IDLE 110
+#define IDC_HOVER 111
+#define IDC_PRESSED 112
+#define IDC_DISABLED 113
+#define IDC_CHECKED 114
+#define IDC_GREY 115
+#define IDC_IDLE_NOTE 120
+#define IDC_HOVER_NOTE 121
+#define IDC_PRESSED_NOTE 122
+#define IDC_DISABLED_NOTE 123
+#define IDC_CHECKED_NOTE 124
+#define IDC_GREY_NOTE 125
+#define IDC_GRADIENT 130
+#define IDC_SOLID 131
+#define IDC_LINK 132
+#define IDC_RIGHT 133
+#define IDC_ROTATED 134
+#define IDC_CENTRED 135
