@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/RunProcess.h"
 
 namespace setup {
 namespace {
@@ -13,15 +12,6 @@ TEST(CommandLinesTest, AToolPathWithABlankIsQuotedOnce) {
     EXPECT_EQ(L"\"C:\\Program Files\\devcon.exe\"",
               QuoteToolPath(L"\"C:\\Program Files\\devcon.exe\""));
     EXPECT_EQ(L"", QuoteToolPath(L""));
-}
-
-TEST(CommandLinesTest, InstallCommandKeepsTheArgumentsAsTheyCame) {
-    EXPECT_EQ(L"d.exe install a.inf ROOT\\X", FormatInstallCommand(L"d.exe", L"a.inf ROOT\\X"));
-    // No arguments: the word install and a trailing blank, still.
-    EXPECT_EQ(L"d.exe install ", FormatInstallCommand(L"d.exe", L""));
-    // No limit for this one.
-    const std::wstring longArguments(1000, L'a');
-    EXPECT_EQ(L"d.exe install " + longArguments, FormatInstallCommand(L"d.exe", longArguments));
 }
 
 TEST(CommandLinesTest, InstallParametersUpTo259CharactersAndNoMore) {
@@ -54,16 +44,10 @@ TEST(CommandLinesTest, RemovalCommandsAreRefusedTogetherWhenEitherIsTooLong) {
               FormatRemovalCommands(tool, idThatFits + L"i", L"", remove, deleteCommand));
     EXPECT_TRUE(remove.empty() && deleteCommand.empty());
 
-    const std::wstring infThatFits(259 - tool.size() - 11, L'n');  // 11 for " dp_delete "
-    EXPECT_EQ(0u, FormatRemovalCommands(tool, L"R\\X", infThatFits, remove, deleteCommand));
+    // A long INF name alone stops the removal as well.
     EXPECT_EQ(kErrorFilenameExcedRange,
-              FormatRemovalCommands(tool, L"R\\X", infThatFits + L"n", remove, deleteCommand));
-    EXPECT_TRUE(remove.empty() && deleteCommand.empty());
-}
-
-TEST(CommandLinesTest, TheRunnerAddsABlankOnlyBeforeArguments) {
-    EXPECT_EQ(L"cmd.exe /c diskmgmt.msc", JoinCommandLine(L"cmd.exe", L"/c diskmgmt.msc"));
-    EXPECT_EQ(L"d.exe remove X", JoinCommandLine(L"d.exe remove X", L""));
+              FormatRemovalCommands(L"d.exe", L"R\\X", std::wstring(249, L'n'), remove,
+                                    deleteCommand));
 }
 
 }  // namespace
