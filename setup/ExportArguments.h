@@ -21,7 +21,9 @@ struct WideStringData;
 //   2 Reallocate(data block, characters, character size) -> data block
 //   3 GetNilString() -> the shared empty data block
 //   4 Clone() -> a manager for copies
-// Only Free is called here. No virtual destructor, so the table holds just these slots.
+// Only Free is called here. No virtual destructor, so the table holds just these slots;
+// the compiler calls them with the system's member-function convention (on 32-bit, this in
+// ECX), the one the installer's string code was built with.
 class WideStringManager {
 public:
     virtual WideStringData* Allocate(int characterCount, int characterSize) = 0;
@@ -43,6 +45,9 @@ struct WideStringData {
     LONG refs;        // owners of the block; below zero while a writer has it locked
     wchar_t* Characters() { return reinterpret_cast<wchar_t*>(this + 1); }
 };
+
+// Characters start right after the header: 16 bytes on 32-bit, 24 on 64-bit (padded).
+static_assert(sizeof(WideStringData) == 2 * sizeof(void*) + 8);
 
 // The object itself, as passed by value: nothing but the pointer to the characters.
 struct WideStringObject {
