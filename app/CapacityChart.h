@@ -1,0 +1,27 @@
+// The capacity panel's record: what was laid out, and which value label is selected.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace app {
+
+struct CapacityChart {
+    uint8_t count;          // segments laid out; 0: none
+    uint8_t widths[255];    // in chart units
+    COLORREF colours[255];  // bar colour per segment
+    // Value-label frames in dialog client coordinates, at the segment's selection code
+    // (2k + 2); other positions stay zero.
+    int32_t frameLeft[255], frameTop[255], frameRight[255], frameBottom[255];
+    uint8_t previousSelection;  // 0: none
+    uint8_t currentSelection;   // 0: none
+};
+
+// Segment k's controls and selection code.
+inline constexpr int kSegmentSlots = 5;
+inline constexpr int kBarIds[kSegmentSlots] = {1035, 1039, 1041, 1043, 1045};
+inline constexpr int kValueLabelIds[kSegmentSlots] = {1038, 1040, 1042, 1044, 1046};
+inline constexpr uint8_t SelectionCode(int segment) { return static_cast<uint8_t>(2 * segment + 2); }
+
+}  // namespace app

@@ -1,0 +1,273 @@
+#include "app/FarspanDlg.h"
+
+#include "app/DriveListRules.h"
+#include "disk/Diagnostics.h"
+#include "res/resource.h"
+#include "res/version.h"
+
+namespace app {
+namespace {
+
+const int kLabelIds[14] = {1008, 1009, 1006, 1015, 1016, 1017, 0, 1002, 1001, 1000, 1029, 1033, 1034, 1037};
+enum LabelSlot { kDriveCaption = 0, kMaxUsable = 1, kDriveValue = 2, kListCaption = 7, kPhysical = 8,
+                 kVirtual = 9, kCreateDescription = 11, kRecoverDescription = 12, kPartitionDescription = 13 };
+
+const COLORREF kButtonInk = RGB(24, 48, 84);
+const COLORREF kButtonActiveInk = RGB(0, 90, 170);
+
+std::wstring LoadUiString(UINT id) {
+    const wchar_t* text = nullptr;
+    // With no buffer, the call hands out the resource's own characters and their count.
+    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+}
+
+}  // namespace
+
+CFarspanDlg::CFarspanDlg(platform::DeviceIo& io, InstanceGuard* guard, ui::Window* parent)
+    : CDialogSK(IDD_OVERREACH_DIALOG, parent), io_(io), guard_(guard) {}
+
+const ui::MessageMap& CFarspanDlg::ClassMap() {
+    static const ui::MessageEntry entries[] = {
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnClose>(IDC_BTN_CLOSE),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnMinimize>(IDC_BTN_MINIMIZE),
+        ui::OnCommand<&CFarspanDlg::OnLbnSelchangeListDrive>(IDC_LIST_DRIVE, LBN_SELCHANGE),
+        ui::OnCommandRange<&CFarspanDlg::OnBnClickedCapacityLabel>(IDC_CAPACITY_VALUE_0, IDC_CAPACITY_VALUE_4),
+    };
+    static const ui::MessageMap map{&CDialogSK::ClassMap(), entries};
+    return map;
+}
+
+void CFarspanDlg::DoDataExchange() {
+    for (int i = 0; i < 14; ++i)
+        if (kLabelIds[i]) Bind(labels_[i], kLabelIds[i]);
+    Bind(listDrive_, IDC_LIST_DRIVE);
+    Bind(btnCreate_, IDC_BTN_CREATE);
+    Bind(btnRecover_, IDC_BTN_RECOVER);
+    Bind(btnPartition_, IDC_BTN_PARTITION);
+    Bind(btnMinimize_, IDC_BTN_MINIMIZE);
+    Bind(btnClose_, IDC_BTN_CLOSE);
+    for (int k = 0; k < kSegmentSlots; ++k) {
+        Bind(capacityBars_[k], kBarIds[k]);
+        Bind(capacityLabels_[k], kValueLabelIds[k]);
+    }
+    Bind(btnLiveUpdate_, IDC_BTN_LIVEUPDATE);
+    Bind(btnHelp_, IDC_BTN_HELP);
+    Bind(buildLabel_, IDC_BUILD_LABEL);
+}
+
+BOOL CFarspanDlg::OnInitDialog() {
+    CDialogSK::OnInitDialog();
+
+    // A borderless dialog gets no taskbar button of its own unless it asks for one.
+    SetLastError(0);
+    const LONG exStyle = GetWindowLongW(Handle(), GWL_EXSTYLE);
+    if (exStyle == 0 && GetLastError() != 0) return FALSE;
+    SetLastError(0);
+    if (SetWindowLongW(Handle(), GWL_EXSTYLE, exStyle | WS_EX_APPWINDOW) == 0 && GetLastError() != 0)
+        return FALSE;
+
+    for (int k = 0; k < kSegmentSlots; ++k) {
+        capacityBars_[k].Show(SW_HIDE);
+        capacityLabels_[k].Show(SW_HIDE);
+        capacityBars_[k].SetStateColor(skin::CButtonST::ActiveText, RGB(255, 255, 255));
+        capacityBars_[k].SetStateColor(skin::CButtonST::IdleText, RGB(255, 255, 255));
+        capacityLabels_[k].SetStateColor(skin::CButtonST::ActiveText, RGB(0, 0, 0));
+        capacityLabels_[k].SetStateColor(skin::CButtonST::IdleText, RGB(0, 0, 0));
+    }
+    chart_ = CapacityChart{};
+
+    SetText(L"Overreach");
+    SetBackgroundBitmap(static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, 0)));
+    SetBackgroundLayout(skin::Stretch);
+    SetColorKey(RGB(255, 0, 255));
+    EnableDragMove(TRUE);
+
+    // The panel is laid out in the dialog's client coordinates, wherever the dialog is.
+    GetWindowRect(Item(IDC_CAPACITY_FRAME), &panelRect_);
+    MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&panelRect_), 2);
+
+    ClearDriveList();
+    RefreshDriveList();
+    ApplyUiStrings();
+    // The strings are only now loaded: the Create/Rescan texts follow the selected drive.
+    ChangeCreateButtonText();
+    SetUpImageButtons();
+
+    labels_[kListCaption].SetShadowColor(RGB(0, 0, 0)).ChangePointSize(10).MakeBold(TRUE).PaintOverParent(TRUE);
+    for (int slot : {kPhysical, kVirtual}) labels_[slot].SetShadowColor(RGB(0, 0, 0)).MakeBold(TRUE).PaintOverParent(TRUE);
+
+    if (guard_) guard_->PublishWindow(Handle());
+    return TRUE;
+}
+
+void CFarspanDlg::SetUpImageButtons() {
+    struct Look {
+        skin::CButtonST* button;
+        int active, idle;
+        COLORREF key;
+    };
+    const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0);
+    const Look looks[] = {
+        {&btnCreate_, 319, 318, black},      {&btnPartition_, 321, 320, black},
+        {&btnRecover_, 323, 322, black},     {&btnClose_, 334, 333, white},
+        {&btnMinimize_, 325, 324, white},    {&btnLiveUpdate_, 330, 329, white},
+        {&btnHelp_, 332, 331, white},
+    };
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    for (const Look& look : looks) {
+        const RECT size = look.button->WindowRect();
+        const int w = size.right - size.left, h = size.bottom - size.top;
+        auto load = [&](int id) {
+            return static_cast<HBITMAP>(
+                LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, w, h, LR_LOADTRANSPARENT));
+        };
+        look.button->SetStateBitmaps(load(look.active), look.key, load(look.idle), look.key);
+        look.button->SetImagePlacement(3);
+        look.button->SetStateColor(skin::CButtonST::IdleText, kButtonInk);
+        look.button->SetStateColor(skin::CButtonST::ActiveText, kButtonActiveInk);
+        look.button->FitToImage();
+        look.button->ShowHoverFrame(FALSE);
+        look.button->UseParentBackground(TRUE);
+        look.button->SetPressShift(0, 2);
+    }
+}
+
+// --- strings -------------------------------------------------------------------------------
+
+void CFarspanDlg::LoadUiStrings() {
+    UiStrings& s = strings_;
+    s.drive = LoadUiString(IDS_DRIVE);
+    s.maxUsableSize = LoadUiString(IDS_MAX_USABLE_SIZE);
+    s.availableDrives = LoadUiString(IDS_AVAILABLE_DRIVES);
+    s.physical = LoadUiString(IDS_PHYSICAL);
+    s.virtualDrive = LoadUiString(IDS_VIRTUAL);
+    s.create = LoadUiString(IDS_CREATE);
+    s.recover = LoadUiString(IDS_RECOVER);
+    s.partition = LoadUiString(IDS_PARTITION);
+    s.rescan = LoadUiString(IDS_RESCAN);
+    s.diskManagementAdvice = LoadUiString(IDS_DISK_MANAGEMENT_ADVICE);
+    s.recoverWarning = LoadUiString(IDS_RECOVER_WARNING);
+    s.createDescription = LoadUiString(IDS_CREATE_DESCRIPTION);
+    s.recoverDescription = LoadUiString(IDS_RECOVER_DESCRIPTION);
+    s.partitionDescription = LoadUiString(IDS_PARTITION_DESCRIPTION);
+    s.rescanDescription = LoadUiString(IDS_RESCAN_DESCRIPTION);
+}
+
+void CFarspanDlg::ApplyUiStrings() {
+    LoadUiStrings();
+    const UiStrings& s = strings_;
+    labels_[kDriveCaption].SetText(s.drive);
+    labels_[kDriveValue].SetText(s.drive);
+    labels_[kMaxUsable].SetText(s.maxUsableSize);
+    labels_[kListCaption].SetText(FormatListCaption(s.availableDrives));
+    labels_[kPhysical].SetText(s.physical);
+    labels_[kVirtual].SetText(s.virtualDrive);
+    if (!s.create.empty()) btnCreate_.SetText(s.create);
+    if (!s.recover.empty()) btnRecover_.SetText(s.recover);
+    if (!s.partition.empty()) btnPartition_.SetText(s.partition);
+    const std::pair<int, const std::wstring*> descriptions[] = {
+        {kCreateDescription, &s.createDescription},
+        {kRecoverDescription, &s.recoverDescription},
+        {kPartitionDescription, &s.partitionDescription}};
+    for (const auto& [slot, text] : descriptions) {
+        if (text->empty()) continue;
+        labels_[slot].SetText(*text);
+        labels_[slot].PaintOverParent(TRUE);
+    }
+    buildLabel_.SetText(OVERREACH_BUILD_LABEL);
+    buildLabel_.SetForeground(RGB(214, 230, 246));
+    buildLabel_.PaintOverParent(TRUE);
+}
+
+// --- the drive list ------------------------------------------------------------------------
+
+const disk::StorageGroup* CFarspanDlg::GroupAt(int index) const {
+    return index >= 0 && static_cast<size_t>(index) < groups_.size() ? &groups_[static_cast<size_t>(index)] : nullptr;
+}
+
+bool CFarspanDlg::Created(int index) const {
+    const disk::StorageGroup* group = GroupAt(index);
+    return group && group->State.Created == 1;
+}
+
+bool CFarspanDlg::Mounted(int index) const {
+    const disk::StorageGroup* group = GroupAt(index);
+    return group && group->State.Mounted == 1;
+}
+
+void CFarspanDlg::ApplyButtonsFor(int index, bool touchRecoverAndPartition) {
+    const OperationButtons buttons = ButtonsForSelection(Created(index), Mounted(index));
+    btnCreate_.Enable(buttons.createOrRescan);
+    if (buttons.recover || touchRecoverAndPartition) {
+        btnRecover_.Enable(buttons.recover);
+        btnPartition_.Enable(buttons.partition);
+    }
+}
+
+void CFarspanDlg::ClearDriveList() {
+    groups_.clear();
+    listDrive_.ResetContent();
+    selectedIndex_ = 0;
+    deviceChangeBusy_ = FALSE;
+}
+
+uint32_t CFarspanDlg::RefreshDriveList() {
+    int remembered = selectedIndex_;
+    if (listDrive_.GetCount() > 0) listDrive_.ResetContent();
+    groups_.clear();
+    const uint32_t result = disk::ScanStorageGroups(io_, groups_);
+
+    if (groups_.empty()) {
+        for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0, IDC_CAPACITY_VALUE_0})
+            EnableWindow(Item(id), FALSE);
+        RefreshCapacityPanel(0, 0);
+    } else {
+        // A remembered line that is gone gives way to the first one.
+        if (!GroupAt(remembered)) remembered = 0;
+        for (size_t i = 0; i < groups_.size(); ++i) {
+            const int line = static_cast<int>(i);
+            if (line == remembered) {
+                selectedIndex_ = line;
+                // Recover and Partition change only for a drive with a virtual drive.
+                ApplyButtonsFor(line, false);
+                RefreshCapacityPanel(Created(line) ? 1 : 0, Created(line) && Mounted(line) ? 1 : 0);
+            }
+            listDrive_.AddString(FormatDriveLine(groups_[i].ModelText, groups_[i].CapacityText));
+            listDrive_.SetItemHeight(line, 20);
+            listDrive_.SetCurSel(remembered);
+        }
+    }
+    ChangeCreateButtonText();
+    return result;
+}
+
+void CFarspanDlg::OnLbnSelchangeListDrive() {
+    selectedIndex_ = listDrive_.GetCurSel();
+    const bool created = Created(selectedIndex_), mounted = Mounted(selectedIndex_);
+    ApplyButtonsFor(selectedIndex_, true);
+    RefreshCapacityPanel(created ? 1 : 0, mounted ? 1 : 0);
+    ChangeCreateButtonText();
+}
+
+void CFarspanDlg::ChangeCreateButtonText() {
+    if (IsRescanState(Created(selectedIndex_), Mounted(selectedIndex_))) {
+        if (btnCreate_.Text() == strings_.rescan) return;
+        disk::WriteDiagnostic(io_, L"ChangeCreateButtonText Set Rescan TEXT.\n");
+        btnCreate_.SetText(strings_.rescan);
+        labels_[kCreateDescription].SetText(strings_.rescanDescription);
+    } else {
+        if (btnCreate_.Text() == strings_.create) return;
+        disk::WriteDiagnostic(io_, L"ChangeCreateButtonText Set Create TEXT.\n");
+        btnCreate_.SetText(strings_.create);
+        labels_[kCreateDescription].SetText(strings_.createDescription);
+    }
+    labels_[kCreateDescription].PaintOverParent(TRUE);
+}
+
+void CFarspanDlg::OnBnClickedBtnClose() { EndDialog(IDCANCEL); }
+
+void CFarspanDlg::OnBnClickedBtnMinimize() { Show(SW_MINIMIZE); }
+
+}  // namespace app

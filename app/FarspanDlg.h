@@ -1,0 +1,93 @@
+// The program's only window: the skinned dialog with the drive list, the operation buttons
+// and the capacity panel of the selected drive.
+#pragma once
+
+#include <string>
+
+#include "app/CapacityChart.h"
+#include "app/CapacityLabel.h"
+#include "app/CapacityMath.h"
+#include "app/InstanceGuard.h"
+#include "disk/StorageGroups.h"
+#include "platform/DeviceIo.h"
+#include "skin/CButtonST.h"
+#include "skin/CDialogSK.h"
+#include "skin/CLabel.h"
+
+namespace app {
+
+class CFarspanDlg : public skin::CDialogSK {
+public:
+    // The guard, when given, learns the dialog's window so that a second start can bring it
+    // forward.
+    explicit CFarspanDlg(platform::DeviceIo& io, InstanceGuard* guard = nullptr, ui::Window* parent = nullptr);
+
+    // Rebuilds the storage-group list and the drive list; returns the scan's result code.
+    uint32_t RefreshDriveList();
+    void ClearDriveList();
+    void ChangeCreateButtonText();
+    void RefreshCapacityPanel(int hasVirtualDrive, int virtualDriveActive);
+    void LoadUiStrings();
+    void ApplyUiStrings();
+
+    // For tests and the demonstration: what the dialog holds.
+    const disk::StorageGroupList& Groups() const { return groups_; }
+    int SelectedIndex() const { return selectedIndex_; }
+    const CapacityChart& Chart() const { return chart_; }
+    const RECT& PanelRect() const { return panelRect_; }
+
+protected:
+    const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }
+    static const ui::MessageMap& ClassMap();
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+
+private:
+    // Group fields by list index; an index that names no group reads as an empty group.
+    const disk::StorageGroup* GroupAt(int index) const;
+    bool Created(int index) const;
+    bool Mounted(int index) const;
+    void ApplyButtonsFor(int index, bool touchRecoverAndPartition);
+    void SetUpImageButtons();
+
+    void OnBnClickedBtnClose();
+    void OnBnClickedBtnMinimize();
+    void OnLbnSelchangeListDrive();
+    void OnBnClickedCapacityLabel(UINT id);
+
+    // The capacity panel (CapacityPanel.cpp).
+    void ComputeCapacityTenths(uint8_t* physicalTenths, uint8_t* virtualTenths) const;
+    void SetCapacityTexts(const CapacityPlan& plan);
+    void LayoutCapacityBars(CapacityChart chart);
+    void HighlightCapacityLabel(uint8_t selectionCode);
+    void DrawCapacitySelection();
+    skin::CButtonST& Bar(int segment);
+    CapacityLabel& ValueLabel(int segment);
+
+    platform::DeviceIo& io_;
+    InstanceGuard* guard_;
+
+    // 1008, 1009, 1006, 1015, 1016, 1017, (none), 1002, 1001, 1000, 1029, 1033, 1034, 1037
+    skin::CLabel labels_[14];
+    ui::ListBox listDrive_;
+    skin::CButtonST btnCreate_, btnRecover_, btnPartition_, btnMinimize_, btnClose_;
+    skin::CButtonST capacityBars_[kSegmentSlots];
+    CapacityLabel capacityLabels_[kSegmentSlots];
+    skin::CButtonST btnLiveUpdate_, btnHelp_;
+
+    struct UiStrings {
+        std::wstring drive, maxUsableSize, availableDrives, physical, virtualDrive;
+        std::wstring create, recover, partition, rescan;
+        std::wstring diskManagementAdvice, recoverWarning;
+        std::wstring createDescription, recoverDescription, partitionDescription, rescanDescription;
+    } strings_;
+
+    disk::StorageGroupList groups_;
+    int selectedIndex_ = 0;
+    BOOL deviceChangeBusy_ = FALSE;
+    RECT panelRect_{};
+    CapacityChart chart_{};
+    skin::CLabel buildLabel_;
+};
+
+}  // namespace app

@@ -1,0 +1,87 @@
+// The demonstration build: the same program on the simulated machine.
+//   OverreachDemo.exe [scenario-file]
+// Without a file it shows the built-in machine. With OVERREACH_DEMO_SCREENSHOT naming a PNG
+// file, it saves what the window shows once it has painted, and ends.
+#include <windows.h>
+
+#include <string>
+
+#include "app/FarspanApp.h"
+#include "app/InstanceGuard.h"
+#include "app/demo/BuiltInScenario.h"
+#include "sim/Scenario.h"
+#include "win32ui/Capture.h"
+
+namespace {
+
+app::InstanceGuard instanceGuard(L"OverreachDemo");
+sim::SimulatedMachine machine;
+app::CFarspanApp theApp(machine, &instanceGuard);
+std::wstring screenshotPath;
+
+std::string Narrow(const std::wstring& text, UINT codePage) {
+    const int size = WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    WideCharToMultiByte(codePage, 0, text.c_str(), -1, narrow.data(), size, nullptr, nullptr);
+    narrow.resize(narrow.size() - 1);
+    return narrow;
+}
+
+std::wstring Widen(const std::string& text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), size);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t title[32] = L"";
+    GetWindowTextW(window, title, 32);
+    if (std::wstring(title) != L"Overreach" || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK TakeScreenshot(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) return;  // not shown yet: the timer comes again
+    KillTimer(nullptr, timer);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const bool saved = ui::SavePng(ui::CaptureWindow(dialog), screenshotPath);
+    if (!saved) OutputDebugStringW(L"OverreachDemo could not write the screenshot\n");
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    instanceGuard.EndProcessUnlessOnlyInstance();
+
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring scenarioFile = count >= 2 && arguments ? arguments[1] : L"";
+    LocalFree(arguments);
+    if (count > 2) {
+        MessageBoxW(nullptr, L"Usage: OverreachDemo.exe [scenario-file]", L"Overreach demonstration", MB_OK);
+        return 2;
+    }
+
+    std::string error;
+    const bool loaded = scenarioFile.empty()
+                            ? sim::LoadScenario(app::demo::kBuiltInScenario, machine, error)
+                            : sim::LoadScenarioFile(Narrow(scenarioFile, CP_ACP), machine, error);
+    if (!loaded) {
+        const std::wstring text = L"The scenario cannot be loaded:\n" + Widen(error);
+        MessageBoxW(nullptr, text.c_str(), L"Overreach demonstration", MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
+
+    wchar_t path[MAX_PATH] = L"";
+    if (GetEnvironmentVariableW(L"OVERREACH_DEMO_SCREENSHOT", path, MAX_PATH) > 0) {
+        screenshotPath = path;
+        SetTimer(nullptr, 0, 700, TakeScreenshot);
+    }
+    return ui::RunApplication(instance);
+}
