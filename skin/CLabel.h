@@ -12,7 +12,7 @@ namespace skin {
 
 // Opens a web or mail target through the shell. Replaceable, so that tests can see what
 // would be opened without starting a browser.
-using ShellOpenFunction = HINSTANCE (*)(HWND window, const wchar_t* verb, const wchar_t* file,
+using ShellOpenFunction = HINSTANCE(WINAPI*)(HWND window, const wchar_t* verb, const wchar_t* file,
                                         const wchar_t* parameters, const wchar_t* directory, int show);
 // Returns the function that was in place.
 ShellOpenFunction SetShellOpenFunction(ShellOpenFunction open);

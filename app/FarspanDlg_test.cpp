@@ -1,0 +1,261 @@
+// The main dialog under Wine on the simulated machine: what it lists, which buttons it
+// allows, and the capacity panel read back as texts and pixels.
+#include "app/FarspanDlg.h"
+
+#include <gtest/gtest.h>
+
+#include "app/demo/BuiltInScenario.h"
+#include "res/resource.h"
+#include "sim/Scenario.h"
+#include "win32ui/Capture.h"
+
+namespace app {
+namespace {
+
+constexpr COLORREF kBlue = 0xFF0000, kSilver = 0xC0C0C0, kWhite = 0xFFFFFF;
+constexpr COLORREF kLightGrey = 0xD1D1D1, kGrey = 0x808080;
+
+// The dialog with its capacity frame given a chosen width before the panel is measured.
+class TestDialog : public CFarspanDlg {
+public:
+    TestDialog(platform::DeviceIo& io, int frameWidth) : CFarspanDlg(io), frameWidth_(frameWidth) {}
+    using CFarspanDlg::Item;
+
+protected:
+    BOOL OnInitDialog() override {
+        if (frameWidth_ > 0) {
+            HWND frame = GetDlgItem(Handle(), IDC_CAPACITY_FRAME);
+            RECT r{};
+            GetWindowRect(frame, &r);
+            SetWindowPos(frame, nullptr, 0, 0, frameWidth_, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+        }
+        return CFarspanDlg::OnInitDialog();
+    }
+
+private:
+    int frameWidth_;
+};
+
+class FarspanDlgTest : public ::testing::Test {
+protected:
+    void Open(const char* scenario = demo::kBuiltInScenario, int frameWidth = 0) {
+        std::string error;
+        ASSERT_TRUE(sim::LoadScenario(scenario, machine, error)) << error;
+        dialog = std::make_unique<TestDialog>(machine, frameWidth);
+        ASSERT_TRUE(dialog->CreateModeless());
+        // Away from the screen origin, so that screen and client coordinates differ.
+        SetWindowPos(dialog->Handle(), HWND_TOP, 70, 50, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        Repaint();
+        EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine.Outstanding());
+    }
+    void TearDown() override {
+        if (dialog) dialog->DestroyWindow();
+    }
+
+    HWND Item(int id) const { return GetDlgItem(dialog->Handle(), id); }
+    std::wstring TextOf(int id) const {
+        wchar_t text[256] = L"";
+        GetWindowTextW(Item(id), text, 256);
+        return text;
+    }
+    bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+    bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
+    RECT ClientRectOf(int id) const {
+        RECT r{};
+        GetWindowRect(Item(id), &r);
+        MapWindowPoints(nullptr, dialog->Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    void Select(int line) {
+        SendMessageW(Item(IDC_LIST_DRIVE), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+        SendMessageW(dialog->Handle(), WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVE, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(Item(IDC_LIST_DRIVE)));
+        Repaint();
+    }
+    void Repaint() {
+        RedrawWindow(dialog->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
+    // The operation buttons as "create recover partition", 1 for enabled.
+    std::string Buttons() const {
+        return std::string(Enabled(IDC_BTN_CREATE) ? "1" : "0") + (Enabled(IDC_BTN_RECOVER) ? "1" : "0") +
+               (Enabled(IDC_BTN_PARTITION) ? "1" : "0");
+    }
+    COLORREF PixelIn(int id, int dx, int dy) {
+        const RECT r = ClientRectOf(id);
+        return ui::CaptureClient(dialog->Handle()).At(r.left + dx, r.top + dy);
+    }
+
+    sim::SimulatedMachine machine;
+    std::unique_ptr<TestDialog> dialog;
+};
+
+// Lines of the built-in machine: 0 has a plugged-in virtual drive, 1 none, 2 one that is
+// not plugged in.
+TEST_F(FarspanDlgTest, ListsTheQualifyingDrivesUnderItsCaption) {
+    Open();
+    EXPECT_EQ(L"Overreach", dialog->Text());
+    EXPECT_EQ(L"Available Drives (> 2048GB)", TextOf(IDC_LIST_CAPTION));
+    EXPECT_EQ(L"B11.0919.1", TextOf(IDC_BUILD_LABEL));
+    HWND list = Item(IDC_LIST_DRIVE);
+    ASSERT_EQ(3, SendMessageW(list, LB_GETCOUNT, 0, 0));
+    const wchar_t* lines[] = {L"ST3000DM008-2DM166 - 2794.52GB", L"WDC WD30EZRX-00D8PB0 - 2794.52GB",
+                              L"TOSHIBA MD04ACA400 - 3726.02GB"};
+    for (int i = 0; i < 3; ++i) {
+        wchar_t text[128] = L"";
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(lines[i], text);
+        EXPECT_EQ(20, SendMessageW(list, LB_GETITEMHEIGHT, static_cast<WPARAM>(i), 0));
+    }
+    EXPECT_EQ(0, SendMessageW(list, LB_GETCURSEL, 0, 0));
+    EXPECT_TRUE(GetWindowLongW(dialog->Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_TRUE(GetWindowLongW(dialog->Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
+}
+
+TEST_F(FarspanDlgTest, ButtonsAndTextsFollowTheSelectedDrive) {
+    Open();
+    EXPECT_EQ("011", Buttons());  // plugged in: no Create
+    EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
+
+    Select(1);  // no virtual drive
+    EXPECT_EQ("100", Buttons());
+    EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
+    EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.", TextOf(IDC_CREATE_DESCRIPTION));
+
+    machine.ClearRecords();
+    Select(2);  // not plugged in: Rescan, and it can be used
+    EXPECT_EQ("111", Buttons());
+    EXPECT_EQ(L"Rescan", TextOf(IDC_BTN_CREATE));
+    EXPECT_EQ(L"Rescan the virtual drive.", TextOf(IDC_CREATE_DESCRIPTION));
+    ASSERT_EQ(1u, machine.DebugLines().size());
+    EXPECT_EQ(L"ChangeCreateButtonText Set Rescan TEXT.\n", machine.DebugLines()[0]);
+
+    Select(2);  // the same state again writes nothing
+    EXPECT_EQ(1u, machine.DebugLines().size());
+    Select(1);
+    EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
+    EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.", TextOf(IDC_CREATE_DESCRIPTION));
+    EXPECT_EQ(L"ChangeCreateButtonText Set Create TEXT.\n", machine.DebugLines().back());
+
+    // No line selected reads as a drive without a virtual drive.
+    Select(-1);
+    EXPECT_EQ("100", Buttons());
+    EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine.Outstanding());
+}
+
+TEST_F(FarspanDlgTest, AtStartUpTheTextsFollowADriveInTheRescanState) {
+    Open("bus present\n"
+         "drive 1 size=4000787030016 product=\"TOSHIBA MD04ACA400\"\n"
+         "virtual 2 drive=1 mounted=0\n");
+    EXPECT_EQ(L"Rescan", TextOf(IDC_BTN_CREATE));
+    EXPECT_EQ(L"Rescan the virtual drive.", TextOf(IDC_CREATE_DESCRIPTION));
+    EXPECT_EQ("111", Buttons());
+}
+
+TEST_F(FarspanDlgTest, ARebuildWithoutTheRememberedLineSelectsTheFirst) {
+    Open();
+    Select(2);
+    // Drive 3's partition style can no longer be read: the rebuilt list has two lines.
+    machine.InjectFault({sim::Call::DeviceIoControl, 21, 0, 0x70048u, 3});
+    dialog->RefreshDriveList();
+    Repaint();
+    EXPECT_EQ(2, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCOUNT, 0, 0));
+    EXPECT_EQ(0, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+    EXPECT_EQ(0, dialog->SelectedIndex());
+    EXPECT_EQ("011", Buttons());
+    EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
+    EXPECT_EQ(kBlue, PixelIn(IDC_CAPACITY_BAR_1, 4, 4));
+    EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine.Outstanding());
+}
+
+TEST_F(FarspanDlgTest, AnEmptyListDisablesEveryOperation) {
+    Open("bus present\ndrive 0 size=500107862016 product=\"small\"\n");
+    EXPECT_EQ(0, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCOUNT, 0, 0));
+    EXPECT_EQ("000", Buttons());
+    EXPECT_FALSE(Enabled(IDC_CAPACITY_BAR_0));
+    EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_0));
+    EXPECT_TRUE(Visible(IDC_CAPACITY_BAR_0));  // one silver segment without text
+    EXPECT_FALSE(Visible(IDC_CAPACITY_BAR_1));
+    EXPECT_EQ(L"", TextOf(IDC_CAPACITY_BAR_0));
+    EXPECT_EQ(kSilver, PixelIn(IDC_CAPACITY_BAR_0, 4, 4));
+}
+
+TEST_F(FarspanDlgTest, ThePanelSplitsThePlugInDriveInTenths) {
+    // A frame 383 pixels wide leaves an inner width of 377.
+    Open(demo::kBuiltInScenario, 383);
+    const RECT frame = ClientRectOf(IDC_CAPACITY_FRAME);
+    EXPECT_EQ(frame.left, dialog->PanelRect().left);  // client coordinates, not screen ones
+    EXPECT_EQ(frame.top, dialog->PanelRect().top);
+
+    const RECT physical = ClientRectOf(IDC_CAPACITY_BAR_0), virtualPart = ClientRectOf(IDC_CAPACITY_BAR_1);
+    EXPECT_EQ(266, physical.right - physical.left);
+    EXPECT_EQ(111, virtualPart.right - virtualPart.left);
+    EXPECT_EQ(frame.left + 3, physical.left);
+    EXPECT_EQ(physical.right, virtualPart.left);
+    EXPECT_EQ(frame.top + 3, physical.top);
+    EXPECT_EQ(30, physical.bottom - physical.top);
+    const RECT value = ClientRectOf(IDC_CAPACITY_VALUE_0);
+    EXPECT_EQ(frame.top + 33, value.top);
+    EXPECT_EQ((frame.bottom - frame.top) - 36, value.bottom - value.top);
+
+    EXPECT_EQ(2, dialog->Chart().count);
+    EXPECT_EQ(L"Physical", TextOf(IDC_CAPACITY_BAR_0));
+    EXPECT_EQ(L"Virtual", TextOf(IDC_CAPACITY_BAR_1));
+    EXPECT_EQ(L"2048GB", TextOf(IDC_CAPACITY_VALUE_0));
+    EXPECT_EQ(L"Corvane\n746.52GB", TextOf(IDC_CAPACITY_VALUE_1));
+    EXPECT_EQ(kBlue, PixelIn(IDC_CAPACITY_BAR_0, 4, 4));
+    EXPECT_EQ(kBlue, PixelIn(IDC_CAPACITY_BAR_1, 4, 4));
+    EXPECT_EQ(kWhite, PixelIn(IDC_CAPACITY_VALUE_0, 4, 4));
+    EXPECT_TRUE(Enabled(IDC_CAPACITY_VALUE_0));
+    EXPECT_TRUE(Enabled(IDC_CAPACITY_VALUE_1));
+    EXPECT_FALSE(Visible(IDC_CAPACITY_BAR_2));
+
+    Select(2);  // the virtual drive is not plugged in: silver, and its value not selectable
+    EXPECT_EQ(kBlue, PixelIn(IDC_CAPACITY_BAR_0, 4, 4));
+    EXPECT_EQ(kSilver, PixelIn(IDC_CAPACITY_BAR_1, 4, 4));
+    EXPECT_TRUE(Enabled(IDC_CAPACITY_VALUE_0));
+    EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_1));
+
+    Select(1);  // no virtual drive: one full silver segment without text
+    EXPECT_TRUE(Visible(IDC_CAPACITY_BAR_0));
+    EXPECT_FALSE(Visible(IDC_CAPACITY_BAR_1));
+    EXPECT_FALSE(Visible(IDC_CAPACITY_VALUE_1));
+    EXPECT_EQ(377, ClientRectOf(IDC_CAPACITY_BAR_0).right - ClientRectOf(IDC_CAPACITY_BAR_0).left);
+    EXPECT_EQ(L"", TextOf(IDC_CAPACITY_BAR_0));
+    EXPECT_EQ(L"", TextOf(IDC_CAPACITY_VALUE_0));
+    EXPECT_EQ(kSilver, PixelIn(IDC_CAPACITY_BAR_0, 4, 4));
+    EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_0));
+}
+
+TEST_F(FarspanDlgTest, ClickingAValueLabelMovesTheSelection) {
+    Open();
+    auto click = [&](int id) {
+        SendMessageW(Item(id), BM_CLICK, 0, 0);
+        Repaint();
+    };
+    click(IDC_CAPACITY_VALUE_1);
+    EXPECT_EQ(4, dialog->Chart().currentSelection);
+    EXPECT_EQ(kLightGrey, PixelIn(IDC_CAPACITY_VALUE_1, 6, 6));
+    EXPECT_EQ(kGrey, PixelIn(IDC_CAPACITY_VALUE_1, 1, 6));  // the frame, inside the label
+    EXPECT_EQ(kWhite, PixelIn(IDC_CAPACITY_VALUE_0, 6, 6));
+
+    click(IDC_CAPACITY_VALUE_0);
+    EXPECT_EQ(2, dialog->Chart().currentSelection);
+    EXPECT_EQ(2, dialog->Chart().previousSelection);
+    EXPECT_EQ(kLightGrey, PixelIn(IDC_CAPACITY_VALUE_0, 6, 6));
+    EXPECT_EQ(kGrey, PixelIn(IDC_CAPACITY_VALUE_0, 1, 6));
+    EXPECT_EQ(kWhite, PixelIn(IDC_CAPACITY_VALUE_1, 6, 6));
+    EXPECT_NE(kGrey, PixelIn(IDC_CAPACITY_VALUE_1, 1, 6));
+
+    const ui::Pixels before = ui::CaptureClient(dialog->Handle());
+    click(IDC_CAPACITY_VALUE_0);  // again: nothing changes
+    EXPECT_EQ(2, dialog->Chart().currentSelection);
+    EXPECT_EQ(before.rows, ui::CaptureClient(dialog->Handle()).rows);
+
+    // A refresh makes the label's idle background white again; the selection stays.
+    Select(0);
+    EXPECT_EQ(2, dialog->Chart().currentSelection);
+    EXPECT_EQ(kWhite, PixelIn(IDC_CAPACITY_VALUE_0, 6, 6));
+}
+
+}  // namespace
+}  // namespace app
