@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev   # the fuzz targets (libFuzzer)
   wine wine64
   xvfb xauth x11-utils
+  fonts-wqy-microhei   # Chinese glyphs for the demonstration's screenshots
 )
 
 missing=()

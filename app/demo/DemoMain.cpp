@@ -1,7 +1,8 @@
 // The demonstration build: the same program on the simulated machine.
 //   OverreachDemo.exe [scenario-file]
 // Without a file it shows the built-in machine. With OVERREACH_DEMO_SCREENSHOT naming a PNG
-// file, it saves what the window shows once it has painted, and ends.
+// file, it saves what the window shows once it has painted, and ends (exit code 3 when the file
+// cannot be written).
 #include <windows.h>
 
 #include <string>
@@ -18,6 +19,7 @@ app::InstanceGuard instanceGuard(L"OverreachDemo");
 sim::SimulatedMachine machine;
 app::CFarspanApp theApp(machine, &instanceGuard);
 std::wstring screenshotPath;
+bool screenshotSaved = false;
 
 std::string Narrow(const std::wstring& text, UINT codePage) {
     const int size = WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -49,8 +51,7 @@ void CALLBACK TakeScreenshot(HWND, UINT, UINT_PTR timer, DWORD) {
     if (!dialog) return;  // not shown yet: the timer comes again
     KillTimer(nullptr, timer);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const bool saved = ui::SavePng(ui::CaptureWindow(dialog), screenshotPath);
-    if (!saved) OutputDebugStringW(L"OverreachDemo could not write the screenshot\n");
+    screenshotSaved = ui::SavePng(ui::CaptureWindow(dialog), screenshotPath);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
@@ -83,5 +84,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         screenshotPath = path;
         SetTimer(nullptr, 0, 700, TakeScreenshot);
     }
-    return ui::RunApplication(instance);
+    const int exitCode = ui::RunApplication(instance);
+    return screenshotPath.empty() || screenshotSaved ? exitCode : 3;
 }
