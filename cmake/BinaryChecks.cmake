@@ -28,3 +28,19 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET Rigwell)
   set_tests_properties(rigwell_version PROPERTIES PASS_REGULAR_EXPRESSION
     "FILEVERSION ${v}\n PRODUCTVERSION ${v}\n.*\"FileVersion\", \"${PROJECT_VERSION}\".*\"ProductVersion\", \"${PROJECT_VERSION}\"")
 endif()
+
+# The shipping program's resources, read off the 32-bit file by the 64-bit resource test
+# under Wine: 32-bit code cannot run here, but a 64-bit program can open the file as data.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET Overreach)
+  set(OVERREACH_WIN64_BUILD ${CMAKE_SOURCE_DIR}/build/win64 CACHE PATH
+      "The Windows test build whose resource test reads the shipping program")
+  set(reader ${OVERREACH_WIN64_BUILD}/res/res_test.exe)
+  if(EXISTS ${reader})
+    add_test(NAME shipping_program_resources
+             COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run ${OVERREACH_WIN64_BUILD}/wineprefix ${reader})
+    set_tests_properties(shipping_program_resources PROPERTIES
+      ENVIRONMENT "OVERREACH_RESOURCE_MODULE=$<TARGET_FILE:Overreach>")
+  else()
+    message(STATUS "no ${reader}: build the win64 preset first to check the shipping resources")
+  endif()
+endif()

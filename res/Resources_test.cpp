@@ -1,5 +1,7 @@
 // Reads the main program's resources back as the system stores them: every string of the
-// three tables and every control of dialog 310.
+// three tables, every control of dialog 310, the bitmaps and the version. By default the
+// resources of this test program itself; with OVERREACH_RESOURCE_MODULE naming a file (the
+// shipping 32-bit Overreach.exe), that file's, opened as data.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,11 +14,28 @@
 
 namespace {
 
+std::wstring ModulePath() {
+    wchar_t path[MAX_PATH] = L"";
+    if (GetEnvironmentVariableW(L"OVERREACH_RESOURCE_MODULE", path, MAX_PATH) == 0)
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+HMODULE Module() {
+    static const HMODULE module = [] {
+        wchar_t path[MAX_PATH] = L"";
+        if (GetEnvironmentVariableW(L"OVERREACH_RESOURCE_MODULE", path, MAX_PATH) == 0)
+            return GetModuleHandleW(nullptr);
+        return LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }();
+    return module;
+}
+
 // The string id from a block of 16 counted strings, or nothing when absent.
 bool ReadString(UINT id, WORD language, std::wstring& out) {
-    HRSRC info = FindResourceExW(nullptr, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
+    HRSRC info = FindResourceExW(Module(), RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
     if (!info) return false;
-    const auto* p = static_cast<const WCHAR*>(LockResource(LoadResource(nullptr, info)));
+    const auto* p = static_cast<const WCHAR*>(LockResource(LoadResource(Module(), info)));
     for (UINT i = 0; i < id % 16; ++i) p += 1 + *p;
     out.assign(p + 1, *p);
     return *p != 0;
@@ -26,33 +45,76 @@ constexpr WORD kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 constexpr WORD kTraditional = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL);
 constexpr WORD kSimplified = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
 
+// Every text of the three tables. Ids 133 to 135 and 300 are English in all three; 128 and
+// the start-up failure text 100 exist in English only.
 TEST(ResourcesTest, StringTablesHoldTheTextsOfEachLanguage) {
+    const std::map<UINT, std::wstring> english = {
+        {128, L"Farspan"},
+        {129, L"Create"},
+        {130, L"Recover"},
+        {131, L"Partition"},
+        {132, L"Rescan"},
+        {133, L"Drive :"},
+        {134, L"Total Size(GB):"},
+        {135, L"Max. Usable Size(GB):"},
+        {136, L"Available Drives"},
+        {137, L"Physical"},
+        {138, L"Virtual"},
+        {139, L"Create a virtual drive on the storage space beyond 2048 GB."},
+        {140, L"Delete the virtual drive and restore it to its previous state."},
+        {141, L"Open the Disk Management tool to partition or format the hard drive."},
+        {142, L"Rescan the virtual drive."},
+        {300, L"It is recommended to use Windows? Disk Managment to manage the drive for better "
+              L"compatibility and upgradability when using as a data drive. Click Yes to continue, or "
+              L"click NO to launch Disk Management."},
+        {301, L"All data on the hard drive will be deleted during the recovery process. Are you sure "
+              L"you want to continue?"},
+    };
+    const std::map<UINT, std::wstring> traditional = {
+        {129, L"建立"},
+        {130, L"還原"},
+        {131, L"分割"},
+        {132, L"重新搜尋"},
+        {136, L"可使用的磁碟"},
+        {137, L"實體磁碟"},
+        {138, L"虛擬磁碟"},
+        {139, L"將超過2048GB以上的磁碟空間建立為虛擬磁碟"},
+        {140, L"刪除已建立的虛擬磁碟並將磁碟還原至未建立前的狀態"},
+        {141, L"開啟「磁碟管理」工具以進行磁碟分割或格式化"},
+        {142, L"重新搜尋虛擬磁碟"},
+        {301, L"執行「還原」磁碟內的資料將會遺失。確定要執行嗎？"},
+    };
+    const std::map<UINT, std::wstring> simplified = {
+        {129, L"建立"},
+        {130, L"还原"},
+        {131, L"分割"},
+        {132, L"重新寻找"},
+        {136, L"可使用的磁盘"},
+        {137, L"实体磁盘"},
+        {138, L"虚拟磁盘"},
+        {139, L"将超过2048 GB以上的磁盘空间建立为虚拟磁盘"},
+        {140, L"删除已建立的虚拟磁盘并将磁盘还原至未建立前的状态"},
+        {141, L"开启「磁盘管理」工具以进行磁盘分区或格式化"},
+        {142, L"重新寻找虚拟磁盘"},
+        {301, L"执行「还原」磁盘内的数据将会遗失。确定要执行吗？"},
+    };
     std::wstring s;
-    ASSERT_TRUE(ReadString(IDS_AVAILABLE_DRIVES, kEnglish, s));
-    EXPECT_EQ(L"Available Drives", s);
-    ASSERT_TRUE(ReadString(IDS_RESCAN_DESCRIPTION, kEnglish, s));
-    EXPECT_EQ(L"Rescan the virtual drive.", s);
-    ASSERT_TRUE(ReadString(IDS_RESCAN, kTraditional, s));
-    EXPECT_EQ(L"\u91cd\u65b0\u641c\u5c0b", s);  // 重新搜尋
-    ASSERT_TRUE(ReadString(IDS_RESCAN, kSimplified, s));
-    EXPECT_EQ(L"\u91cd\u65b0\u5bfb\u627e", s);  // 重新寻找
-    ASSERT_TRUE(ReadString(IDS_RECOVER_WARNING, kSimplified, s));
-    EXPECT_EQ(L"\u6267\u884c\u300c\u8fd8\u539f\u300d\u78c1\u76d8\u5185\u7684\u6570\u636e\u5c06"
-              L"\u4f1a\u9057\u5931\u3002\u786e\u5b9a\u8981\u6267\u884c\u5417\uff1f",
-              s);
-    // The English-only texts stay English in every table; the product name is English only.
-    for (WORD language : {kEnglish, kTraditional, kSimplified}) {
-        ASSERT_TRUE(ReadString(IDS_MAX_USABLE_SIZE, language, s));
-        EXPECT_EQ(L"Max. Usable Size(GB):", s);
-        ASSERT_TRUE(ReadString(IDS_TOTAL_SIZE, language, s));
-        EXPECT_EQ(L"Total Size(GB):", s);
-        for (UINT id = 129; id <= 142; ++id) EXPECT_TRUE(ReadString(id, language, s)) << id;
-        EXPECT_TRUE(ReadString(300, language, s));
-        EXPECT_TRUE(ReadString(301, language, s));
+    for (const auto& [id, text] : english) {
+        ASSERT_TRUE(ReadString(id, kEnglish, s)) << id;
+        EXPECT_EQ(text, s) << id;
     }
-    EXPECT_TRUE(ReadString(IDS_PRODUCT, kEnglish, s));
-    EXPECT_FALSE(ReadString(IDS_PRODUCT, kTraditional, s));
-    EXPECT_FALSE(ReadString(IDS_PRODUCT, kSimplified, s));
+    for (const auto& [language, table] : {std::pair{kTraditional, &traditional}, std::pair{kSimplified, &simplified}}) {
+        for (UINT id : {133u, 134u, 135u, 300u}) {
+            ASSERT_TRUE(ReadString(id, language, s)) << id;
+            EXPECT_EQ(english.at(id), s) << id;
+        }
+        for (const auto& [id, text] : *table) {
+            ASSERT_TRUE(ReadString(id, language, s)) << id;
+            EXPECT_EQ(text, s) << language << " " << id;
+        }
+        EXPECT_FALSE(ReadString(IDS_PRODUCT, language, s));
+    }
+    EXPECT_TRUE(ReadString(IDS_OLE_INIT_FAILED, kEnglish, s));
 }
 
 struct Item {
@@ -69,8 +131,8 @@ const WORD* SkipField(const WORD* p) {
 }
 
 std::map<WORD, Item> ReadDialog(WORD id, DWORD* style, short* cx, short* cy) {
-    HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(id), RT_DIALOG);
-    const auto* base = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, info)));
+    HRSRC info = FindResourceW(Module(), MAKEINTRESOURCEW(id), RT_DIALOG);
+    const auto* base = static_cast<const BYTE*>(LockResource(LoadResource(Module(), info)));
     const WORD* p = reinterpret_cast<const WORD*>(base);
     EXPECT_EQ(1, p[0]);
     EXPECT_EQ(0xFFFF, p[1]);  // the extended template
@@ -165,17 +227,17 @@ TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
         {332, 16, 16, 24},   {333, 24, 19, 8},  {334, 24, 19, 8},
     };
     for (const auto& b : bitmaps) {
-        HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(b.id), RT_BITMAP);
+        HRSRC info = FindResourceW(Module(), MAKEINTRESOURCEW(b.id), RT_BITMAP);
         ASSERT_NE(nullptr, info) << b.id;
         const auto* header =
-            static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, info)));
+            static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(Module(), info)));
         EXPECT_EQ(b.w, header->biWidth) << b.id;
         EXPECT_EQ(b.h, header->biHeight) << b.id;
         EXPECT_EQ(b.bits, header->biBitCount) << b.id;
     }
 
     HBITMAP background = static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(313), IMAGE_BITMAP, 0, 0, 0));
+        LoadImageW(Module(), MAKEINTRESOURCEW(313), IMAGE_BITMAP, 0, 0, 0));
     ASSERT_NE(nullptr, background);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, background);
@@ -199,8 +261,8 @@ TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
 }
 
 TEST(ResourcesTest, VersionIs1001AndTheManifestIsEmbedded) {
-    wchar_t path[MAX_PATH];
-    ASSERT_NE(0u, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    const std::wstring file = ModulePath();
+    const wchar_t* path = file.c_str();
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
     ASSERT_NE(0u, size);
@@ -217,7 +279,7 @@ TEST(ResourcesTest, VersionIs1001AndTheManifestIsEmbedded) {
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
                                reinterpret_cast<void**>(&text), &length));
     EXPECT_STREQ(L"1.0.0.1", text);
-    EXPECT_NE(nullptr, FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)));
+    EXPECT_NE(nullptr, FindResourceW(Module(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)));
 }
 
 }  // namespace
