@@ -36,6 +36,7 @@ BOOL CDialogSK::OnInitDialog() {
 }
 
 BOOL CDialogSK::SetBackgroundBitmap(HBITMAP bitmap) {
+    stretched_.Reset();
     if (background_) DeleteObject(background_);
     background_ = nullptr;
     if (bitmap) {
@@ -88,9 +89,21 @@ LRESULT CDialogSK::OnEraseBkgnd(WPARAM wParam, LPARAM) {
         BitBlt(dc, (w - bitmapWidth_) / 2, (h - bitmapHeight_) / 2, bitmapWidth_, bitmapHeight_,
                memory.Get(), 0, 0, SRCCOPY);
         break;
-    case Stretch:
-        StretchBlt(dc, 0, 0, w, h, memory.Get(), 0, 0, bitmapWidth_, bitmapHeight_, SRCCOPY);
+    case Stretch: {
+        ui::MemoryDc cache(dc);
+        if (!stretched_ || stretchedSize_.cx != w || stretchedSize_.cy != h) {
+            stretched_.Reset(CreateCompatibleBitmap(dc, w, h));
+            stretchedSize_ = {w, h};
+            ui::Selection into(cache.Get(), stretched_.Get());
+            StretchBlt(cache.Get(), 0, 0, w, h, memory.Get(), 0, 0, bitmapWidth_, bitmapHeight_, SRCCOPY);
+        }
+        RECT dirty{};
+        GetClipBox(dc, &dirty);
+        ui::Selection from(cache.Get(), stretched_.Get());
+        BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, cache.Get(),
+               dirty.left, dirty.top, SRCCOPY);
         break;
+    }
     default:
         break;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "win32ui/Dialog.h"
+#include "win32ui/Gdi.h"
 
 namespace skin {
 
@@ -43,6 +44,10 @@ private:
     int bitmapWidth_ = 0;
     int bitmapHeight_ = 0;
     int layout_ = TopLeft;
+    // The stretched background at the client size, so that a repaint of a small area copies
+    // that area instead of stretching the whole bitmap again.
+    ui::Bitmap stretched_;
+    SIZE stretchedSize_{};
 };
 
 }  // namespace skin
