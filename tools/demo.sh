@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
-# Runs the program on the built-in simulated machine. Until the dialog exists, these are
-# the console demonstrations: what the bus driver stand-in received and answered, then the
-# drive scan of an example machine.
+# Runs the program on the simulated machine: the demonstration build OverreachDemo.exe under
+# Wine, with the built-in machine or the scenario file given as the only argument.
+#   tools/demo.sh [scenario-file]
+# With a display (DISPLAY set) the window opens there and stays until closed. Without one
+# the program runs under Xvfb, saves a screenshot and says where.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
 mkdir -p build
-{ cmake --preset native && cmake --build --preset native --target OverreachBusDemo OverreachScan; } \
+{ cmake --preset win64 && cmake --build --preset win64 --target OverreachDemo; } \
     >build/demo-build.log 2>&1 || { tail -n 40 build/demo-build.log; exit 1; }
-build/native/console/OverreachBusDemo
-echo
-build/native/console/OverreachScan console/examples/mixed.scenario
+
+arguments=()
+[ $# -gt 0 ] && arguments=("$(realpath "$1")")
+if [ -n "${DISPLAY:-}" ]; then
+    exec tools/wine-run build/win64/wineprefix build/win64/app/OverreachDemo.exe "${arguments[@]}"
+fi
+screenshot=$PWD/build/demo/overreach-demo.png
+mkdir -p "$(dirname "$screenshot")"
+rm -f "$screenshot"
+OVERREACH_DEMO_SCREENSHOT=$screenshot \
+    tools/wine-run build/win64/wineprefix build/win64/app/OverreachDemo.exe "${arguments[@]}"
+echo "No display: the window was shown under Xvfb. Screenshot: $screenshot"
