@@ -10,13 +10,6 @@ skin::CButtonST& CFarspanDlg::Bar(int segment) { return capacityBars_[segment]; 
 
 CapacityLabel& CFarspanDlg::ValueLabel(int segment) { return capacityLabels_[segment]; }
 
-void CFarspanDlg::ComputeCapacityTenths(uint8_t* physicalTenths, uint8_t* virtualTenths) const {
-    const disk::StorageGroup* group = GroupAt(selectedIndex_);
-    if (!group) return;
-    app::ComputeCapacityTenths(group->State.PhysicalDisk.Value, group->State.VirtualDisk.Value,
-                               physicalTenths, virtualTenths);
-}
-
 void CFarspanDlg::RefreshCapacityPanel(int hasVirtualDrive, int virtualDriveActive) {
     const disk::StorageGroup* group = GroupAt(selectedIndex_);
     const CapacityPlan plan = PlanCapacityPanel(hasVirtualDrive, virtualDriveActive,

@@ -56,7 +56,6 @@ private:
     void OnBnClickedCapacityLabel(UINT id);
 
     // The capacity panel (CapacityPanel.cpp).
-    void ComputeCapacityTenths(uint8_t* physicalTenths, uint8_t* virtualTenths) const;
     void SetCapacityTexts(const CapacityPlan& plan);
     void LayoutCapacityBars(CapacityChart chart);
     void HighlightCapacityLabel(uint8_t selectionCode);

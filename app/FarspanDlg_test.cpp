@@ -149,6 +149,9 @@ TEST_F(FarspanDlgTest, AtStartUpTheTextsFollowADriveInTheRescanState) {
     EXPECT_EQ(L"Rescan", TextOf(IDC_BTN_CREATE));
     EXPECT_EQ(L"Rescan the virtual drive.", TextOf(IDC_CREATE_DESCRIPTION));
     EXPECT_EQ("111", Buttons());
+    // The panel shows the virtual drive as not plugged in, as a selection of it would.
+    EXPECT_EQ(kBlue, PixelIn(IDC_CAPACITY_BAR_0, 4, 4));
+    EXPECT_EQ(kSilver, PixelIn(IDC_CAPACITY_BAR_1, 4, 4));
 }
 
 TEST_F(FarspanDlgTest, ARebuildWithoutTheRememberedLineSelectsTheFirst) {
