@@ -27,23 +27,8 @@ void PumpFor(DWORD milliseconds) {
     } while (GetTickCount() < end);
 }
 
-struct Box {
-    LONG left = LONG_MAX, top = LONG_MAX, right = -1, bottom = -1;
-    bool Empty() const { return right < 0; }
-};
-
-Box BoxOf(const ui::Pixels& pixels, COLORREF colour) {
-    Box box;
-    for (int y = 0; y < pixels.height; ++y)
-        for (int x = 0; x < pixels.width; ++x)
-            if (pixels.At(x, y) == colour) {
-                box.left = std::min<LONG>(box.left, x);
-                box.top = std::min<LONG>(box.top, y);
-                box.right = std::max<LONG>(box.right, x);
-                box.bottom = std::max<LONG>(box.bottom, y);
-            }
-    return box;
-}
+using test::Box;
+using test::BoxOf;
 
 // One button on the test dialog, placed at (10, 10) with the given size.
 struct OneButton {

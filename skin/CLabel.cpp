@@ -155,41 +155,40 @@ CLabel& CLabel::PaintOverParent(BOOL over) {
     return *this;
 }
 
-CLabel& CLabel::BlinkText(BOOL blink) {
+// Stops the blink timer; with a mode, starts it again with the text hidden first.
+void CLabel::RestartBlinking(int mode) {
     if (blinkTimerRunning_) KillTimer(Handle(), kBlinkTimer);
-    if (blink) {
-        blinkPhase_ = FALSE;
-        blinkTimerRunning_ = TRUE;
-        SetTimer(Handle(), kBlinkTimer, 500, nullptr);
-        blinkMode_ = BlinkingText;
-    } else {
-        blinkMode_ = NoBlink;
-    }
+    if (mode == NoBlink) return;
+    blinkPhase_ = FALSE;
+    blinkTimerRunning_ = TRUE;
+    SetTimer(Handle(), kBlinkTimer, 500, nullptr);
+    blinkMode_ = mode;
+}
+
+CLabel& CLabel::BlinkText(BOOL blink) {
+    RestartBlinking(blink ? BlinkingText : NoBlink);
+    if (!blink) blinkMode_ = NoBlink;
     return *this;
 }
 
 CLabel& CLabel::BlinkBackground(BOOL blink) {
-    if (blinkTimerRunning_) KillTimer(Handle(), kBlinkTimer);
-    if (blink) {
-        blinkPhase_ = FALSE;
-        blinkTimerRunning_ = TRUE;
-        SetTimer(Handle(), kBlinkTimer, 500, nullptr);
-        blinkMode_ = BlinkingBackground;
-    }
+    RestartBlinking(blink ? BlinkingBackground : NoBlink);  // stopping leaves the mode as it was
     return *this;
 }
 
-CLabel& CLabel::MakeWebLink(BOOL link, BOOL notifyParent) {
-    linkKind_ = link ? WebLink : NoLink;
+void CLabel::SetLink(int kind, BOOL notifyParent) {
+    linkKind_ = kind;
     notifyParent_ = notifyParent;
-    ModifyStyle(linkKind_ ? 0 : SS_NOTIFY, linkKind_ ? SS_NOTIFY : 0);  // clicks reach the label
+    ModifyStyle(kind ? 0 : SS_NOTIFY, kind ? SS_NOTIFY : 0);  // a static hears clicks only with it
+}
+
+CLabel& CLabel::MakeWebLink(BOOL link, BOOL notifyParent) {
+    SetLink(link ? WebLink : NoLink, notifyParent);
     return *this;
 }
 
 CLabel& CLabel::MakeMailLink(BOOL mail, BOOL notifyParent) {
-    linkKind_ = mail ? MailLink : NoLink;
-    notifyParent_ = notifyParent;
-    ModifyStyle(linkKind_ ? 0 : SS_NOTIFY, linkKind_ ? SS_NOTIFY : 0);
+    SetLink(mail ? MailLink : NoLink, notifyParent);
     return *this;
 }
 

@@ -60,6 +60,8 @@ protected:
 
 private:
     void RecreateFont();
+    void RestartBlinking(int mode);
+    void SetLink(int kind, BOOL notifyParent);
     void PaintGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to) const;
     void Paint(HDC target, const RECT& rect);
 

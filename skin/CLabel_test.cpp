@@ -25,23 +25,8 @@ HINSTANCE WINAPI RecordOpen(HWND, const wchar_t* verb, const wchar_t* file, cons
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
 }
 
-struct Box {
-    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
-    bool Empty() const { return right < 0; }
-};
-
-Box BoxOf(const ui::Pixels& pixels, COLORREF colour) {
-    Box box;
-    for (int y = 0; y < pixels.height; ++y)
-        for (int x = 0; x < pixels.width; ++x)
-            if (pixels.At(x, y) == colour) {
-                box.left = std::min(box.left, x);
-                box.top = std::min(box.top, y);
-                box.right = std::max(box.right, x);
-                box.bottom = std::max(box.bottom, y);
-            }
-    return box;
-}
+using test::Box;
+using test::BoxOf;
 
 // One label on the test dialog, at (10, 10) with the given size.
 struct OneLabel {

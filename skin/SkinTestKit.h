@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <functional>
 
 #include "skin/CDialogSK.h"
@@ -44,6 +46,25 @@ inline HFONT CrispFont(int height = -13, int weight = FW_BOLD) {
     font.lfQuality = NONANTIALIASED_QUALITY;
     wcscpy(font.lfFaceName, L"Tahoma");
     return CreateFontIndirectW(&font);
+}
+
+// The bounding box of the pixels of one colour; empty when there is none.
+struct Box {
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    bool Empty() const { return right < 0; }
+};
+
+inline Box BoxOf(const ui::Pixels& pixels, COLORREF colour) {
+    Box box;
+    for (int y = 0; y < pixels.height; ++y)
+        for (int x = 0; x < pixels.width; ++x)
+            if (pixels.At(x, y) == colour) {
+                box.left = std::min(box.left, x);
+                box.top = std::min(box.top, y);
+                box.right = std::max(box.right, x);
+                box.bottom = std::max(box.bottom, y);
+            }
+    return box;
 }
 
 // Repaints a window and its children now.
