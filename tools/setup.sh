@@ -13,6 +13,7 @@ packages=(
   wine wine64
   xvfb xauth x11-utils
   fonts-wqy-microhei   # Chinese glyphs for the demonstration's screenshots
+  locales   # the locale sources from which the tests generate zh_TW, zh_CN and ru_RU
 )
 
 missing=()
