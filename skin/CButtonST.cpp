@@ -385,13 +385,12 @@ void CButtonST::PaintCaption(HDC dc, const std::wstring& caption, const RECT&, R
 }
 
 void CButtonST::PaintParentBackground(HDC dc) {
-    HWND parent = Parent();
-    ui::WindowDc parentDc(parent);
     const RECT client = ClientRect();
-    const RECT inParent = RectInParent();
     const int w = client.right, h = client.bottom;
     if (!backgroundDc_) {
         // Taken once and reused: each later repaint costs one copy.
+        const RECT inParent = RectInParent();
+        ui::WindowDc parentDc(Parent());
         backgroundDc_ = CreateCompatibleDC(parentDc.Get());
         backgroundBitmap_ = CreateCompatibleBitmap(parentDc.Get(), w, h);
         displacedBitmap_ = SelectObject(backgroundDc_, backgroundBitmap_);

@@ -1,11 +1,18 @@
 #include "Window.h"
 
+#include <unordered_map>
 #include <utility>
 
 namespace ui {
 namespace {
 
-const wchar_t kObjectProperty[] = L"Overreach.Window";
+// Which object each bound window belongs to. Kept in the process rather than as a window
+// property: every message looks its window up, and under Wine a property read is a round
+// trip to the server.
+std::unordered_map<HWND, Window*>& Bound() {
+    static std::unordered_map<HWND, Window*> bound;
+    return bound;
+}
 const wchar_t kWindowClass[] = L"OverreachWindow";
 
 HWND ReflectionTarget(const Message& m) {
@@ -81,7 +88,9 @@ Window::~Window() {
 }
 
 Window* Window::FromHandle(HWND window) {
-    return window ? static_cast<Window*>(GetPropW(window, kObjectProperty)) : nullptr;
+    if (!window) return nullptr;
+    const auto found = Bound().find(window);
+    return found == Bound().end() ? nullptr : found->second;
 }
 
 bool Window::Create(DWORD exStyle, const wchar_t* title, DWORD style, const RECT& rect,
@@ -109,7 +118,7 @@ bool Window::Create(DWORD exStyle, const wchar_t* title, DWORD style, const RECT
 bool Window::Subclass(HWND window) {
     if (!window || hwnd_) return false;
     hwnd_ = window;
-    SetPropW(window, kObjectProperty, this);
+    Bound()[window] = this;
     OnSubclass();
     original_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BoundProc)));
@@ -118,7 +127,7 @@ bool Window::Subclass(HWND window) {
 
 void Window::BindDialog(HWND dialog) {
     hwnd_ = dialog;
-    SetPropW(dialog, kObjectProperty, this);
+    Bound()[dialog] = this;
     original_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BoundProc)));
 }
@@ -128,8 +137,8 @@ void Window::Detach() {
     if (IsWindow(hwnd_)) {
         if (GetWindowLongPtrW(hwnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(BoundProc))
             SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-        RemovePropW(hwnd_, kObjectProperty);
     }
+    Bound().erase(hwnd_);
     hwnd_ = nullptr;
     original_ = nullptr;
     owned_ = false;
@@ -229,7 +238,7 @@ LRESULT CALLBACK Window::CreatedProc(HWND window, UINT message, WPARAM wParam, L
         auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = window;
         self->original_ = DefWindowProcW;
-        SetPropW(window, kObjectProperty, self);
+        Bound()[window] = self;
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BoundProc));
         return BoundProc(window, message, wParam, lParam);
     }
