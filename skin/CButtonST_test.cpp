@@ -123,6 +123,68 @@ TEST(CButtonSTTest, PressingShiftsImageAndCaptionButNotInCheckBoxMode) {
     EXPECT_EQ(BST_UNCHECKED, one.button.GetCheck());  // a push button has no check state
 }
 
+TEST(CButtonSTTest, ImagePlacementsPutTheImageBesideAboveOrUnderTheCaption) {
+    OneButton one(test::kButtonA, 60, 30);
+    one.button.SetStateBitmaps(Solid(10, 10, kRed), RGB(0, 0, 0), nullptr, 0);
+    const struct {
+        BYTE placement;
+        const wchar_t* caption;
+        int imageLeft, imageTop;
+    } cases[] = {
+        {0, L"X", 3, 10},   // left of the caption, after the margin
+        {0, L"", 25, 10},   // alone: centred
+        {1, L"X", 25, 3},   // above the caption, at the vertical margin
+        {2, L"X", 47, 10},  // right of the caption: client width - margin - image width
+        {2, L"", 25, 0},    // alone: centred across, at the top
+        {3, L"X", 0, 0},    // under the caption, at the origin
+    };
+    for (const auto& c : cases) {
+        one.button.SetImagePlacement(c.placement);
+        one.button.SetText(c.caption);
+        const ui::Pixels pixels = one.Painted();
+        const Box image = BoxOf(pixels, kRed);
+        EXPECT_EQ(c.imageLeft, image.left) << int(c.placement) << (*c.caption ? " with caption" : "");
+        EXPECT_EQ(c.imageTop, image.top) << int(c.placement);
+        const Box caption = BoxOf(pixels, kBlue);
+        if (*c.caption == 0) {
+            EXPECT_TRUE(caption.Empty());
+            continue;
+        }
+        // The caption is centred in what the image leaves of the button.
+        const int centreX = (caption.left + caption.right) / 2, centreY = (caption.top + caption.bottom) / 2;
+        const int expected[][2] = {{(13 + 60) / 2, -1}, {-1, (10 + 30) / 2}, {(3 + 47) / 2, -1}, {-1, -1}};
+        if (expected[c.placement][0] >= 0) {
+            EXPECT_NEAR(expected[c.placement][0], centreX, 2) << int(c.placement);
+        }
+        if (expected[c.placement][1] >= 0) {
+            EXPECT_NEAR(expected[c.placement][1], centreY, 2) << int(c.placement);
+        }
+    }
+}
+
+TEST(CButtonSTTest, TheHoverFrameIsRaisedOnHoverAndSunkenWhenPressed) {
+    OneButton one(test::kButtonA, 30, 20);
+    one.button.SetText(L"");
+    one.button.ShowHoverFrame(TRUE);
+    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
+    ui::Pixels pixels = one.Painted();
+    EXPECT_EQ(kGreen, pixels.At(0, 0));  // neither hovered nor pressed: no frame
+
+    const POINT centre = one.ScreenCentre();
+    SetCursorPos(centre.x, centre.y);
+    one.button.Send(WM_MOUSEMOVE, 0, MAKELPARAM(15, 10));
+    pixels = one.Painted();
+    EXPECT_EQ(light, pixels.At(0, 0));
+    EXPECT_EQ(dark, pixels.At(29, 19));
+
+    one.button.SetState(true);
+    pixels = one.Painted();
+    EXPECT_EQ(dark, pixels.At(0, 0));
+    EXPECT_EQ(light, pixels.At(29, 19));
+    one.button.SetState(false);
+    SetCursorPos(5, 1000);
+}
+
 TEST(CButtonSTTest, ADisabledButtonEtchesItsCaptionAndEmbossesItsImage) {
     OneButton one(test::kButtonA, 80, 30);
     one.button.SetText(L"Etched");

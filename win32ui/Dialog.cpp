@@ -31,7 +31,7 @@ INT_PTR Dialog::DoModal() {
     if (!ended_ && !IsWindowVisible(Handle())) ShowWindow(Handle(), SW_SHOWNORMAL);
 
     MSG message;
-    while (!ended_) {
+    while (!ended_ && Handle()) {  // a dialog destroyed from outside ends the loop as well
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) {
             PostQuitMessage(static_cast<int>(message.wParam));  // let the outer loop see it
