@@ -62,6 +62,12 @@ struct OneButton {
     }
 };
 
+// Waits (at most two seconds) for the system's leave notification to reach the button.
+void WaitForColour(OneButton& one, COLORREF colour) {
+    const DWORD end = GetTickCount() + 2000;
+    while (one.Painted().At(15, 10) != colour && GetTickCount() < end) PumpFor(20);
+}
+
 TEST(CButtonSTTest, KeyColouredPixelsShowTheBackgroundAndAreStoredBlack) {
     OneButton one(test::kButtonA, 20, 10);
     one.button.SetText(L"");
@@ -183,6 +189,7 @@ TEST(CButtonSTTest, TheHoverFrameIsRaisedOnHoverAndSunkenWhenPressed) {
     EXPECT_EQ(light, pixels.At(29, 19));
     one.button.SetState(false);
     SetCursorPos(5, 1000);
+    PumpFor(50);
 }
 
 TEST(CButtonSTTest, ADisabledButtonEtchesItsCaptionAndEmbossesItsImage) {
@@ -208,8 +215,9 @@ TEST(CButtonSTTest, HoverFollowsTheMouseButNotADragFromElsewhere) {
     one.button.SetStateBitmaps(Solid(30, 20, kRed), RGB(0, 0, 0), Solid(30, 20, kBlue), RGB(0, 0, 0));
     one.button.SetImagePlacement(3);
     SetForegroundWindow(one.dialog.Handle());
+    // The mouse away from the button; a hover from where the cursor was before ends.
     SetCursorPos(5, 1000);
-    PumpFor(50);
+    WaitForColour(one, kBlue);
     EXPECT_EQ(kBlue, one.Painted().At(15, 10));  // idle
 
     // Moving in with the left button held does not highlight.
@@ -223,8 +231,7 @@ TEST(CButtonSTTest, HoverFollowsTheMouseButNotADragFromElsewhere) {
     PumpFor(50);
     EXPECT_EQ(kRed, one.Painted().At(15, 10));
     SetCursorPos(5, 1000);
-    const DWORD end = GetTickCount() + 2000;
-    while (one.Painted().At(15, 10) != kBlue && GetTickCount() < end) PumpFor(20);
+    WaitForColour(one, kBlue);
     EXPECT_EQ(kBlue, one.Painted().At(15, 10));
 
     // Losing the focus also ends the hover.
