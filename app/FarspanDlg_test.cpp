@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "sim/Scenario.h"
 #include "win32ui/Capture.h"
+#include "win32ui/Window.h"
 
 namespace app {
 namespace {
@@ -73,7 +74,7 @@ protected:
         Repaint();
     }
     void Repaint() {
-        RedrawWindow(dialog->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        ui::RepaintNow(dialog->Handle());
     }
     // The operation buttons as "create recover partition", 1 for enabled.
     std::string Buttons() const {

@@ -18,15 +18,6 @@ HBITMAP Solid(int width, int height, COLORREF colour) {
     return test::MakeBitmap(width, height, [=](int, int) { return colour; });
 }
 
-// Waits for the system's own messages (mouse moves, leave notifications) to arrive.
-void PumpFor(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        ui::PumpWaitingMessages();
-        Sleep(10);
-    } while (GetTickCount() < end);
-}
-
 using test::Box;
 using test::BoxOf;
 
@@ -53,7 +44,7 @@ struct OneButton {
     ~OneButton() { dialog.DestroyWindow(); }
 
     ui::Pixels Painted() {
-        test::Repaint(dialog.Handle());
+        ui::RepaintNow(dialog.Handle());
         return ui::CaptureClient(button.Handle());
     }
     POINT ScreenCentre() const {
@@ -65,7 +56,7 @@ struct OneButton {
 // Waits (at most two seconds) for the system's leave notification to reach the button.
 void WaitForColour(OneButton& one, COLORREF colour) {
     const DWORD end = GetTickCount() + 2000;
-    while (one.Painted().At(15, 10) != colour && GetTickCount() < end) PumpFor(20);
+    while (one.Painted().At(15, 10) != colour && GetTickCount() < end) ui::PumpMessagesFor(20);
 }
 
 TEST(CButtonSTTest, KeyColouredPixelsShowTheBackgroundAndAreStoredBlack) {
@@ -189,7 +180,7 @@ TEST(CButtonSTTest, TheHoverFrameIsRaisedOnHoverAndSunkenWhenPressed) {
     EXPECT_EQ(light, pixels.At(29, 19));
     one.button.SetState(false);
     SetCursorPos(5, 1000);
-    PumpFor(50);
+    ui::PumpMessagesFor(50);
 }
 
 TEST(CButtonSTTest, ADisabledButtonEtchesItsCaptionAndEmbossesItsImage) {
@@ -228,7 +219,7 @@ TEST(CButtonSTTest, HoverFollowsTheMouseButNotADragFromElsewhere) {
 
     // A move without the button does, and leaving ends it through the leave notification.
     one.button.Send(WM_MOUSEMOVE, 0, MAKELPARAM(15, 10));
-    PumpFor(50);
+    ui::PumpMessagesFor(50);
     EXPECT_EQ(kRed, one.Painted().At(15, 10));
     SetCursorPos(5, 1000);
     WaitForColour(one, kBlue);

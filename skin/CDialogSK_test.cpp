@@ -26,7 +26,7 @@ struct Shown {
     ~Shown() { dialog.DestroyWindow(); }
     ui::Pixels Paint(int layout) {
         dialog.SetBackgroundLayout(layout);
-        test::Repaint(dialog.Handle());
+        ui::RepaintNow(dialog.Handle());
         return ui::CaptureClient(dialog.Handle());
     }
 };
@@ -99,7 +99,7 @@ TEST(CDialogSKTest, ABitmapSetBeforeTheWindowExistsIsKeptAndReleasedWithTheDialo
         EXPECT_TRUE(dialog.SetBackgroundBitmap(bitmap));
         ASSERT_TRUE(dialog.CreateModeless());
         dialog.SetClientSize(30, 20);
-        test::Repaint(dialog.Handle());
+        ui::RepaintNow(dialog.Handle());
         EXPECT_EQ(Pattern(3, 3), ui::CaptureClient(dialog.Handle()).At(3, 3));  // beside the controls
         dialog.DestroyWindow();
     }

@@ -54,7 +54,7 @@ struct OneLabel {
         dialog.DestroyWindow();
     }
     ui::Pixels Painted() {
-        test::Repaint(dialog.Handle());
+        ui::RepaintNow(dialog.Handle());
         return ui::CaptureClient(label.Handle());
     }
     ShellOpenFunction previousOpen = nullptr;
@@ -136,7 +136,7 @@ TEST(CLabelTest, PaintingOverTheParentLeavesTheParentsPixelsUnderTheText) {
 TEST(CLabelTest, ClicksNotifyTheParentOrOpenTheLink) {
     OneLabel one(test::kLeftText, 120, 20, L"someone@example.com");
     std::vector<NMHDR> notes;
-    one.dialog.onNotify = [&](const NMHDR& note) {
+    one.dialog.onLabelClicked = [&](const NMHDR& note) {
         notes.push_back(note);
         return 0;
     };

@@ -9,8 +9,10 @@
 #include <functional>
 
 #include "skin/CDialogSK.h"
+#include "skin/CLabel.h"
 #include "win32ui/Capture.h"
 #include "win32ui/Gdi.h"
+#include "win32ui/Window.h"
 #include "win32ui/testing/GdiLedger.h"
 
 namespace skin::test {
@@ -67,17 +69,12 @@ inline Box BoxOf(const ui::Pixels& pixels, COLORREF colour) {
     return box;
 }
 
-// Repaints a window and its children now.
-inline void Repaint(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
 // The test dialog: a borderless popup whose controls the tests place in pixels.
 class TestDialog : public CDialogSK {
 public:
     TestDialog() : CDialogSK(kTestDialog, nullptr) {}
     std::function<void(TestDialog&)> bind;
-    std::function<LRESULT(const NMHDR&)> onNotify;
+    std::function<LRESULT(const NMHDR&)> onLabelClicked;  // from the label kLeftText
     int clicksA = 0;
 
     void Place(int id, int x, int y, int width, int height) {
@@ -94,7 +91,7 @@ protected:
     static const ui::MessageMap& ClassMap() {
         static const ui::MessageEntry entries[] = {
             ui::OnCommand<&TestDialog::OnClickedA>(kButtonA),
-            ui::OnMessage<&TestDialog::OnNotifyMessage>(WM_NOTIFY),
+            ui::OnNotify<&TestDialog::OnLabelClicked>(kLeftText, kLabelClicked),
         };
         static const ui::MessageMap map{&CDialogSK::ClassMap(), entries};
         return map;
@@ -105,8 +102,8 @@ protected:
 
 private:
     void OnClickedA() { ++clicksA; }
-    LRESULT OnNotifyMessage(WPARAM, LPARAM lParam) {
-        return onNotify ? onNotify(*reinterpret_cast<const NMHDR*>(lParam)) : 0;
+    LRESULT OnLabelClicked(const NMHDR& note) {
+        return onLabelClicked ? onLabelClicked(note) : 0;
     }
 };
 

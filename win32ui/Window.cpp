@@ -174,15 +174,9 @@ RECT Window::RectInParent() const {
     return r;
 }
 
-void Window::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags) const {
-    SetWindowLongW(hwnd_, GWL_STYLE, static_cast<LONG>((Style() & ~remove) | add));
-    if (swpFlags)
-        SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
-                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
-}
-
-void Window::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags) const {
-    SetWindowLongW(hwnd_, GWL_EXSTYLE, static_cast<LONG>((ExStyle() & ~remove) | add));
+void Window::ChangeStyleBits(int index, DWORD remove, DWORD add, UINT swpFlags) const {
+    const auto bits = static_cast<DWORD>(GetWindowLongW(hwnd_, index));
+    SetWindowLongW(hwnd_, index, static_cast<LONG>((bits & ~remove) | add));
     if (swpFlags)
         SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
@@ -270,6 +264,18 @@ void PumpWaitingMessages() {
         }
         ProcessQueuedMessage(message, GetAncestor(message.hwnd, GA_ROOT));
     }
+}
+
+void PumpMessagesFor(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    do {
+        PumpWaitingMessages();
+        Sleep(10);
+    } while (GetTickCount() < end);
+}
+
+void RepaintNow(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 }  // namespace ui

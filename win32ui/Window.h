@@ -70,8 +70,12 @@ public:
     DWORD Style() const { return static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)); }
     DWORD ExStyle() const { return static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)); }
     // Removes, then adds style bits; with extra SetWindowPos flags the frame is redone.
-    void ModifyStyle(DWORD remove, DWORD add, UINT swpFlags = 0) const;
-    void ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags = 0) const;
+    void ModifyStyle(DWORD remove, DWORD add, UINT swpFlags = 0) const {
+        ChangeStyleBits(GWL_STYLE, remove, add, swpFlags);
+    }
+    void ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags = 0) const {
+        ChangeStyleBits(GWL_EXSTYLE, remove, add, swpFlags);
+    }
     HFONT Font() const { return reinterpret_cast<HFONT>(Send(WM_GETFONT)); }
 
 protected:
@@ -86,6 +90,7 @@ protected:
     void BindDialog(HWND dialog);
 
 private:
+    void ChangeStyleBits(int index, DWORD remove, DWORD add, UINT swpFlags) const;
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     bool OfferReflected(const Message& message, LRESULT* result);
     static LRESULT CALLBACK BoundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -107,5 +112,12 @@ void ProcessQueuedMessage(MSG& message, HWND dialog);
 
 // Handles every message that is waiting now, for programs that drive windows themselves.
 void PumpWaitingMessages();
+
+// Handles messages as they arrive for the given time, so that the system's own (mouse
+// moves, leave notifications, timers) reach their windows.
+void PumpMessagesFor(DWORD milliseconds);
+
+// Repaints a window and all its children, background included, before returning.
+void RepaintNow(HWND window);
 
 }  // namespace ui

@@ -12,6 +12,7 @@
 #include "app/demo/BuiltInScenario.h"
 #include "res/resource.h"
 #include "sim/Scenario.h"
+#include "win32ui/Window.h"
 
 int main(int argc, char** argv) {
     const int changes = argc > 1 ? std::atoi(argv[1]) : 200;
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     if (!dialog.CreateModeless()) return 1;
     HWND window = dialog.Handle();
     SetWindowPos(window, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ui::RepaintNow(window);
     HWND list = GetDlgItem(window, IDC_LIST_DRIVE);
     const int lines = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
 

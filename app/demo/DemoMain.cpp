@@ -12,6 +12,7 @@
 #include "app/demo/BuiltInScenario.h"
 #include "sim/Scenario.h"
 #include "win32ui/Capture.h"
+#include "win32ui/Window.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ void CALLBACK TakeScreenshot(HWND, UINT, UINT_PTR timer, DWORD) {
     EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
     if (!dialog) return;  // not shown yet: the timer comes again
     KillTimer(nullptr, timer);
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ui::RepaintNow(dialog);
     screenshotSaved = ui::SavePng(ui::CaptureWindow(dialog), screenshotPath);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }

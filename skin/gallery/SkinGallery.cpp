@@ -11,6 +11,7 @@
 #include "skin/CLabel.h"
 #include "skin/gallery/GalleryIds.h"
 #include "win32ui/Capture.h"
+#include "win32ui/Window.h"
 
 namespace {
 
@@ -113,14 +114,6 @@ private:
     skin::CLabel labels_[14];
 };
 
-void PumpFor(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    while (GetTickCount() < end) {
-        ui::PumpWaitingMessages();
-        Sleep(10);
-    }
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -134,9 +127,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     if (!gallery.CreateModeless()) return 1;
     SetWindowPos(gallery.Handle(), HWND_TOP, 60, 60, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    PumpFor(200);
+    ui::PumpMessagesFor(200);
     gallery.ShowStates();
-    PumpFor(300);
+    ui::PumpMessagesFor(300);
     const bool saved = ui::SavePng(ui::CaptureWindow(gallery.Handle()), screenshot);
     gallery.DestroyWindow();
     return saved ? 0 : 1;
