@@ -214,8 +214,8 @@ void CFarspanDlg::ClearDriveList() {
 }
 
 uint32_t CFarspanDlg::RefreshDriveList() {
-    int remembered = selectedIndex_;
-    if (listDrive_.GetCount() > 0) listDrive_.ResetContent();
+    const int remembered = selectedIndex_;
+    listDrive_.ResetContent();
     groups_.clear();
     const uint32_t result = disk::ScanStorageGroups(io_, groups_);
 
@@ -224,20 +224,15 @@ uint32_t CFarspanDlg::RefreshDriveList() {
             EnableWindow(Item(id), FALSE);
         RefreshCapacityPanel(0, 0);
     } else {
+        for (const disk::StorageGroup& group : groups_)
+            listDrive_.SetItemHeight(listDrive_.AddString(FormatDriveLine(group.ModelText, group.CapacityText)), 20);
         // A remembered line that is gone gives way to the first one.
-        if (!GroupAt(remembered)) remembered = 0;
-        for (size_t i = 0; i < groups_.size(); ++i) {
-            const int line = static_cast<int>(i);
-            if (line == remembered) {
-                selectedIndex_ = line;
-                // Recover and Partition change only for a drive with a virtual drive.
-                ApplyButtonsFor(line, false);
-                RefreshCapacityPanel(Created(line) ? 1 : 0, Created(line) && Mounted(line) ? 1 : 0);
-            }
-            listDrive_.AddString(FormatDriveLine(groups_[i].ModelText, groups_[i].CapacityText));
-            listDrive_.SetItemHeight(line, 20);
-            listDrive_.SetCurSel(remembered);
-        }
+        selectedIndex_ = GroupAt(remembered) ? remembered : 0;
+        listDrive_.SetCurSel(selectedIndex_);
+        // Recover and Partition change only for a drive with a virtual drive.
+        ApplyButtonsFor(selectedIndex_, false);
+        const bool created = Created(selectedIndex_);
+        RefreshCapacityPanel(created ? 1 : 0, created && Mounted(selectedIndex_) ? 1 : 0);
     }
     ChangeCreateButtonText();
     return result;

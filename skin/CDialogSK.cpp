@@ -30,11 +30,6 @@ const ui::MessageMap& CDialogSK::ClassMap() {
     return map;
 }
 
-BOOL CDialogSK::OnInitDialog() {
-    ui::Dialog::OnInitDialog();
-    return TRUE;
-}
-
 BOOL CDialogSK::SetBackgroundBitmap(HBITMAP bitmap) {
     stretched_.Reset();
     if (background_) DeleteObject(background_);

@@ -32,7 +32,6 @@ public:
 protected:
     const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }
     static const ui::MessageMap& ClassMap();
-    BOOL OnInitDialog() override;
 
 private:
     void OnLButtonDown(UINT flags, POINT point);
