@@ -5,12 +5,14 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make
-  g++-mingw-w64-x86-64-posix   # the Windows build the tests run (std::mutex for GoogleTest)
+  g++-mingw-w64-x86-64-posix   # the 64-bit Windows test build (std::mutex for GoogleTest)
+  g++-mingw-w64-i686-posix     # the 32-bit Windows test build, same reason
   g++-mingw-w64-i686-win32     # the shipping 32-bit build (no posix-threads runtime)
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   googletest
   clang-14 libclang-rt-14-dev   # the fuzz targets (libFuzzer)
   wine wine64
+  wine32:i386   # 32-bit Windows programs: the shipping files themselves
   xvfb xauth x11-utils
   fonts-wqy-microhei   # Chinese glyphs for the demonstration's screenshots
   locales   # the locale sources from which the tests generate zh_TW, zh_CN and ru_RU
@@ -26,5 +28,9 @@ echo "setup: installing ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# wine32 comes from the i386 half of the archive; without that architecture apt cannot see it.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
