@@ -14,13 +14,13 @@
 namespace app {
 namespace {
 
-using testing::On32BitWindows;
 using testing::RecordBoxes;
 using testing::RecordedBoxes;
 using testing::ScopedCalls;
 using testing::ScopedFolder;
 using testing::StandInLog;
 using testing::StandInProgram;
+using testing::ThroughWow64;
 
 std::wstring CurrentDirectory() {
     wchar_t path[MAX_PATH] = L"";
@@ -62,10 +62,10 @@ protected:
     HWND owner = GetDesktopWindow();
 };
 
-TEST_F(LiveUpdateTest, TheInstallFolderIsUnderTheProgramFilesFor32BitPrograms) {
+TEST_F(LiveUpdateTest, TheInstallFolderIsUnderTheProgramFilesForThisProgram) {
     // On 64-bit Windows the system gives a 32-bit program the folder for 32-bit programs.
     const std::wstring expected =
-        Environment(On32BitWindows() ? L"ProgramFiles" : L"ProgramFiles(x86)");
+        Environment(ThroughWow64() ? L"ProgramFiles(x86)" : L"ProgramFiles");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(expected, GetProgramFilesPath());
     EXPECT_EQ(expected + L"\\Corvane\\Overreach", GetInstallFolder());

@@ -63,8 +63,10 @@ TEST(PlatformInfoTest, WithoutTheNativeCallTheEmulatedArchitectureDecides) {
     GetSystemInfo(&emulated);
     EXPECT_EQ(emulated.wProcessorArchitecture, system.wProcessorArchitecture);
     // A 32-bit program is told x86 by GetSystemInfo, on 64-bit Windows too.
-    EXPECT_EQ(PROCESSOR_ARCHITECTURE_INTEL, system.wProcessorArchitecture);
-    EXPECT_FALSE(IsNative64BitWindows(system));
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(PROCESSOR_ARCHITECTURE_INTEL, system.wProcessorArchitecture);
+        EXPECT_FALSE(IsNative64BitWindows(system));
+    }
 }
 
 TEST(PlatformInfoTest, OnlyX64CountsAs64BitWindows) {

@@ -18,6 +18,12 @@ inline bool On32BitWindows() {
     return windows && std::string(windows) == "32";
 }
 
+// A 32-bit program on 64-bit Windows, the case that WOW64 redirects. The 64-bit test build is
+// a 64-bit program on 64-bit Windows and sees the native folders without asking.
+inline bool ThroughWow64() {
+    return sizeof(void*) == 4 && !On32BitWindows();
+}
+
 inline std::wstring ProgramFolder() {
     wchar_t path[MAX_PATH] = L"";
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
