@@ -1,7 +1,9 @@
-// Rigwell.dll as an installer uses it: loaded by name, every export looked up by name, and
-// devcon.exe played by the stand-in, whose recorded command lines are checked.
-#include <wbemcli.h>
+// Rigwell.dll as an installer uses it: loaded by name, every export looked up by name and
+// called with the conventions of the platform's compiler (InstallerSide.h), and devcon.exe
+// played by the stand-in, whose recorded command lines are checked.
 #include <windows.h>
+
+#include <wbemcli.h>
 
 #include <gtest/gtest.h>
 
