@@ -89,8 +89,12 @@ std::string Failure(const DriveFindings& f) {
     const disk::QueryFailure& failure = *f.failure;
     std::string text = Format("the %s failed with code %u (%s)", disk::ScanStepName(failure.step),
                               failure.code, ErrorText(failure.code).c_str());
+    // 259 ends an enumeration that found nothing: which one tells what is missing.
     if (failure.step == disk::ScanStep::DiskSize && failure.code == platform::kErrorNoMoreItems)
         text += ": the bus driver is not installed or not running";
+    if (failure.step == disk::ScanStep::DeviceObjectName &&
+        failure.code == platform::kErrorNoMoreItems)
+        text += ": no disk device interface has this drive number";
     if (f.stoppedScan) return text + "; the scan stopped here";
     return text + "; the scan takes code 2 as \"no drive\" and goes on";
 }

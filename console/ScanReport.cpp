@@ -167,14 +167,14 @@ uint32_t ListDiskDeviceNumbers(DeviceIo& io, std::vector<int>& numbers) {
                             kDigcfPresent | kDigcfProfile | kDigcfDeviceInterface, set.Receive()))
         return e;
     for (uint32_t index = 0;; ++index) {
-        DeviceInterfaceData interface {};
-        interface.cbSize = sizeof(interface);
+        DeviceInterfaceData data{};
+        data.cbSize = sizeof(data);
         if (const uint32_t e =
-                io.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, index, &interface))
+                io.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, index, &data))
             return e == kErrorNoMoreItems ? kErrorSuccess : e;
         uint32_t required = 0;
         const uint32_t sizeError =
-            io.GetDeviceInterfaceDetail(set.Get(), interface, nullptr, 0, &required, nullptr);
+            io.GetDeviceInterfaceDetail(set.Get(), data, nullptr, 0, &required, nullptr);
         if (sizeError != kErrorInsufficientBuffer)
             return sizeError != kErrorSuccess ? sizeError : kErrorInvalidData;
         if (required <= kInterfaceDetailPathOffset) return kErrorInvalidData;
@@ -182,7 +182,7 @@ uint32_t ListDiskDeviceNumbers(DeviceIo& io, std::vector<int>& numbers) {
         if (const uint32_t e = detail.Allocate(required, true)) return e;
         const uint32_t cbSize = kInterfaceDetailFixedSize;
         std::memcpy(detail.Bytes(), &cbSize, sizeof(cbSize));
-        if (const uint32_t e = io.GetDeviceInterfaceDetail(set.Get(), interface, detail.Bytes(),
+        if (const uint32_t e = io.GetDeviceInterfaceDetail(set.Get(), data, detail.Bytes(),
                                                            required, nullptr, nullptr))
             return e;
         const std::wstring path = FromUtf16Bytes(detail.Bytes() + kInterfaceDetailPathOffset,
