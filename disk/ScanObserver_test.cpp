@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "busctl/BusProtocol.h"
-#include "disk/DiskTestMachine.h"
+#include "disk/testing/DiskTestMachine.h"
 #include "disk/StorageGroups.h"
 
 namespace disk {
