@@ -279,7 +279,9 @@ TEST_F(DiskManagementTest, StartsTheNativeCommandProcessorHiddenAndTurnsRedirect
     } else {
         // system32 as a 64-bit program sees it: the x64 cmd.exe, and not the 32-bit folder.
         EXPECT_EQ(kMachineX64, call.machineAtStart);
-        if (ThroughWow64()) EXPECT_FALSE(call.probeVisibleAtStart);
+        if (ThroughWow64()) {
+            EXPECT_FALSE(call.probeVisibleAtStart);
+        }
         EXPECT_EQ((std::vector<std::wstring>{kWow64Line, kWow64Line}), diagnostics.DebugLines());
     }
 }
@@ -300,7 +302,9 @@ TEST_F(DiskManagementTest, AFailedStartIsShownOnceAfterRedirectionIsBackOn) {
         EXPECT_TRUE(diagnostics.DebugLines().empty());
     } else {
         // The box's message loop already has the 32-bit view.
-        if (ThroughWow64()) EXPECT_TRUE(probeVisibleAtBox.at(0));
+        if (ThroughWow64()) {
+            EXPECT_TRUE(probeVisibleAtBox.at(0));
+        }
         EXPECT_EQ(std::vector<std::wstring>{kWow64Line}, diagnostics.DebugLines());
     }
 }
