@@ -106,7 +106,7 @@ def inside(x, y, w, h, r):
 def action_buttons():
     idle = ((250, 251, 253), (226, 232, 240), (150, 165, 185))
     active = ((120, 190, 245), (40, 120, 200), (25, 85, 150))
-    for name, ids in (("create", (318, 319)), ("partition", (320, 321)), ("recover", (322, 323))):
+    for name in ("create", "partition", "recover"):
         write_bmp("%s_idle.bmp" % name, rounded_face(83, 23, BLACK, *idle))
         write_bmp("%s_active.bmp" % name, rounded_face(83, 23, BLACK, *active))
 
