@@ -4,12 +4,29 @@
 #include "disk/Diagnostics.h"
 #include "res/resource.h"
 #include "res/version.h"
+#include "win32ui/Gdi.h"
 
 namespace app {
 namespace {
 
 const COLORREF kButtonInk = RGB(24, 48, 84);
 const COLORREF kButtonActiveInk = RGB(0, 90, 170);
+
+// The colour the key pixels of a button bitmap have once loaded. LR_LOADTRANSPARENT gives the
+// palette entry of a palette bitmap's first pixel the system's window colour. That pixel is a
+// key pixel in each of our button bitmaps, so under a window colour other than white the
+// close button's key pixels come out in the window colour, and keying on the drawn white
+// would paint them as an opaque box. 24-bit bitmaps load unchanged.
+COLORREF LoadedKeyColour(HBITMAP bitmap, COLORREF drawnKey) {
+    BITMAP header{};
+    if (!bitmap || GetObjectW(bitmap, sizeof(header), &header) == 0) return drawnKey;
+    ui::MemoryDc memory(nullptr);
+    if (!memory) return drawnKey;
+    const ui::Selection in(memory.Get(), bitmap);
+    // The first pixel is the bottom-left one: a bitmap file stores its bottom row first.
+    const COLORREF first = GetPixel(memory.Get(), 0, header.bmHeight - 1);
+    return first == CLR_INVALID ? drawnKey : first;
+}
 
 std::wstring LoadUiString(UINT id) {
     const wchar_t* text = nullptr;
@@ -143,7 +160,9 @@ void CFarspanDlg::SetUpImageButtons() {
             return static_cast<HBITMAP>(
                 LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, w, h, LR_LOADTRANSPARENT));
         };
-        look.button->SetStateBitmaps(load(look.active), look.key, load(look.idle), look.key);
+        HBITMAP active = load(look.active), idle = load(look.idle);
+        look.button->SetStateBitmaps(active, LoadedKeyColour(active, look.key), idle,
+                                     LoadedKeyColour(idle, look.key));
         look.button->SetImagePlacement(3);
         look.button->SetStateColor(skin::CButtonST::IdleText, kButtonInk);
         look.button->SetStateColor(skin::CButtonST::ActiveText, kButtonActiveInk);

@@ -232,19 +232,22 @@ TEST(ResourcesTest, DialogTemplateHoldsEveryControlInPlace) {
 
 // Each bitmap's size and depth, and the background's key-coloured corners.
 TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
+    constexpr COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255);
+    constexpr COLORREF kNoKey = CLR_INVALID;
     const struct {
         WORD id;
         LONG w, h;
         WORD bits;
+        COLORREF key;
     } bitmaps[] = {
-        {IDB_BACKGROUND, 440, 560, 24},      {IDB_CREATE_IDLE, 83, 23, 24},
-        {IDB_CREATE_ACTIVE, 83, 23, 24},     {IDB_PARTITION_IDLE, 83, 23, 24},
-        {IDB_PARTITION_ACTIVE, 83, 23, 24},  {IDB_RECOVER_IDLE, 83, 23, 24},
-        {IDB_RECOVER_ACTIVE, 83, 23, 24},    {IDB_MINIMIZE_IDLE, 25, 19, 24},
-        {IDB_MINIMIZE_ACTIVE, 25, 19, 24},   {IDB_LIVEUPDATE_IDLE, 16, 16, 24},
-        {IDB_LIVEUPDATE_ACTIVE, 16, 16, 24}, {IDB_HELP_IDLE, 16, 16, 24},
-        {IDB_HELP_ACTIVE, 16, 16, 24},       {IDB_CLOSE_IDLE, 24, 19, 8},
-        {IDB_CLOSE_ACTIVE, 24, 19, 8},
+        {IDB_BACKGROUND, 440, 560, 24, kNoKey},      {IDB_CREATE_IDLE, 83, 23, 24, kBlack},
+        {IDB_CREATE_ACTIVE, 83, 23, 24, kBlack},     {IDB_PARTITION_IDLE, 83, 23, 24, kBlack},
+        {IDB_PARTITION_ACTIVE, 83, 23, 24, kBlack},  {IDB_RECOVER_IDLE, 83, 23, 24, kBlack},
+        {IDB_RECOVER_ACTIVE, 83, 23, 24, kBlack},    {IDB_MINIMIZE_IDLE, 25, 19, 24, kWhite},
+        {IDB_MINIMIZE_ACTIVE, 25, 19, 24, kWhite},   {IDB_LIVEUPDATE_IDLE, 16, 16, 24, kWhite},
+        {IDB_LIVEUPDATE_ACTIVE, 16, 16, 24, kWhite}, {IDB_HELP_IDLE, 16, 16, 24, kWhite},
+        {IDB_HELP_ACTIVE, 16, 16, 24, kWhite},       {IDB_CLOSE_IDLE, 24, 19, 8, kWhite},
+        {IDB_CLOSE_ACTIVE, 24, 19, 8, kWhite},
     };
     for (const auto& b : bitmaps) {
         HRSRC info = FindResourceW(Module(), MAKEINTRESOURCEW(b.id), RT_BITMAP);
@@ -254,6 +257,20 @@ TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
         EXPECT_EQ(b.w, header->biWidth) << b.id;
         EXPECT_EQ(b.h, header->biHeight) << b.id;
         EXPECT_EQ(b.bits, header->biBitCount) << b.id;
+        if (b.key == kNoKey) continue;
+        // The buttons are loaded with LR_LOADTRANSPARENT, which recolours the palette entry
+        // of the first stored pixel: that pixel has to be a key pixel, not part of the image.
+        const auto* palette = reinterpret_cast<const RGBQUAD*>(
+            reinterpret_cast<const BYTE*>(header) + header->biSize);
+        const DWORD colours = header->biBitCount > 8   ? 0
+                              : header->biClrUsed != 0 ? header->biClrUsed
+                                                       : 1u << header->biBitCount;
+        const BYTE* first = reinterpret_cast<const BYTE*>(palette + colours);
+        const COLORREF firstColour =
+            header->biBitCount == 8
+                ? RGB(palette[*first].rgbRed, palette[*first].rgbGreen, palette[*first].rgbBlue)
+                : RGB(first[2], first[1], first[0]);
+        EXPECT_EQ(b.key, firstColour) << b.id;
     }
 
     HBITMAP background = static_cast<HBITMAP>(
