@@ -345,5 +345,31 @@ TEST_F(FarspanDlgTest, ClickingAValueLabelMovesTheSelection) {
     EXPECT_EQ(kWhite, PixelIn(IDC_CAPACITY_VALUE_0, 6, 6));
 }
 
+// The selection stays, but a label that is blank or disabled shows no frame for it.
+TEST_F(FarspanDlgTest, NoSelectionFrameOnABlankOrDisabledValueLabel) {
+    Open();
+    SendMessageW(Item(IDC_CAPACITY_VALUE_0), BM_CLICK, 0, 0);
+    Repaint();
+    ASSERT_EQ(kGrey, PixelIn(IDC_CAPACITY_VALUE_0, 1, 6));
+
+    Select(1);  // no virtual drive: value label 0 is blank and disabled
+    ASSERT_TRUE(Visible(IDC_CAPACITY_VALUE_0));
+    EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_0));
+    EXPECT_EQ(2, dialog->Chart().currentSelection);
+    EXPECT_EQ(kWhite, PixelIn(IDC_CAPACITY_VALUE_0, 1, 6));
+
+    Select(0);  // back to the drive with values: the frame with them
+    EXPECT_EQ(kGrey, PixelIn(IDC_CAPACITY_VALUE_0, 1, 6));
+
+    SendMessageW(Item(IDC_CAPACITY_VALUE_1), BM_CLICK, 0, 0);
+    Repaint();
+    ASSERT_EQ(kGrey, PixelIn(IDC_CAPACITY_VALUE_1, 1, 6));
+    Select(2);  // not plugged in: value label 1 keeps its text but is disabled
+    EXPECT_EQ(L"Corvane\n1678.02GB", TextOf(IDC_CAPACITY_VALUE_1));
+    EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_1));
+    EXPECT_EQ(4, dialog->Chart().currentSelection);
+    EXPECT_NE(kGrey, PixelIn(IDC_CAPACITY_VALUE_1, 1, 6));
+}
+
 }  // namespace
 }  // namespace app
