@@ -26,6 +26,28 @@ TEST(CapacityMathTest, TenthsFollowTheShareWithinThreeAndSeven) {
     EXPECT_EQ(std::make_pair(7, 3), Tenths(99, 1));
 }
 
+std::pair<int, int> TenthsOfBytes(int64_t physical, int64_t virtualBytes) {
+    uint8_t p = 99, v = 99;
+    ComputeCapacityTenths(physical, virtualBytes, &p, &v);
+    return {p, v};
+}
+
+// Shares within about 1e-7 of a tens boundary: rounded to single precision at every step they
+// reach the boundary; kept in the x87 unit's extended precision they fall one short. Every
+// build must give the same tenths.
+TEST(CapacityMathTest, ABoundaryShareComesOutTheSameInEveryBuild) {
+    EXPECT_EQ(std::make_pair(7, 3), TenthsOfBytes(2048 * kGiB, 942438538078));  // V = 877.7142857 GiB
+    EXPECT_EQ(std::make_pair(6, 4), TenthsOfBytes(3000 * kGiB, 2147483717632));  // 60 %
+    EXPECT_EQ(std::make_pair(6, 4), TenthsOfBytes(1500 * kGiB, 1073741860864));
+    EXPECT_EQ(std::make_pair(5, 5), TenthsOfBytes(2048 * kGiB, 2048 * kGiB + 135168));  // 50 %
+    EXPECT_EQ(std::make_pair(5, 5), TenthsOfBytes(3000 * kGiB, 3000 * kGiB + 135168));
+    EXPECT_EQ(std::make_pair(4, 6), TenthsOfBytes(2048 * kGiB, 3298535018495));  // 40 %
+    EXPECT_EQ(std::make_pair(4, 6), TenthsOfBytes(2200 * kGiB, 3543348154368));
+    // A little more virtual space and the share is below the boundary in every build.
+    EXPECT_EQ(std::make_pair(6, 4), TenthsOfBytes(2048 * kGiB, 942438538078 + 4 * 1048576));
+    EXPECT_EQ(std::make_pair(4, 6), TenthsOfBytes(2048 * kGiB, 2048 * kGiB + 4 * 1048576));
+}
+
 TEST(CapacityMathTest, WithoutTwoPositiveSizesNothingIsWritten) {
     uint8_t p = 42, v = 43;
     EXPECT_FALSE(ComputeCapacityTenths(2048 * kGiB, 0, &p, &v));

@@ -1,7 +1,7 @@
 #include "app/FarspanDlg.h"
 
 #include "app/DriveListRules.h"
-#include "disk/Diagnostics.h"
+#include "platform/Diagnostics.h"
 #include "res/resource.h"
 #include "res/version.h"
 #include "win32ui/Gdi.h"
@@ -292,12 +292,12 @@ void CFarspanDlg::OnLbnSelchangeListDrive() {
 void CFarspanDlg::ChangeCreateButtonText() {
     if (IsRescanState(Created(selectedIndex_), Mounted(selectedIndex_))) {
         if (btnCreate_.Text() == strings_.rescan) return;
-        disk::WriteDiagnostic(io_, L"ChangeCreateButtonText Set Rescan TEXT.\n");
+        platform::WriteDiagnostic(io_, L"ChangeCreateButtonText Set Rescan TEXT.\n");
         btnCreate_.SetText(strings_.rescan);
         createDescription_.SetText(strings_.rescanDescription);
     } else {
         if (btnCreate_.Text() == strings_.create) return;
-        disk::WriteDiagnostic(io_, L"ChangeCreateButtonText Set Create TEXT.\n");
+        platform::WriteDiagnostic(io_, L"ChangeCreateButtonText Set Create TEXT.\n");
         btnCreate_.SetText(strings_.create);
         createDescription_.SetText(strings_.createDescription);
     }

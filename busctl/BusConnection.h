@@ -1,5 +1,4 @@
-// Finding and opening the bus driver's control device, shared by every bus operation
-// (and by the disk-size request of disk discovery).
+// Finding and opening the bus driver's control device, shared by every bus operation.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +18,9 @@ public:
     uint32_t Open();
     bool NoInterface() const { return noInterface_; }
 
-    // Which step failed, for callers that write a diagnostic line per step.
-    enum class Step { None, ClassDevs, Enumerate, DetailSize, Allocate, Detail, Open };
+    // Which step failed, for callers that write a diagnostic line per step. Request is the
+    // request sent once the device is open; Open() never reports it.
+    enum class Step { None, ClassDevs, Enumerate, DetailSize, Allocate, Detail, Open, Request };
     Step FailedStep() const { return failedStep_; }
 
     platform::OsHandle Handle() const { return device_.Get(); }

@@ -143,4 +143,32 @@ uint32_t LookupVirtualDiskSerial(DeviceIo& io, const std::wstring& deviceObjectN
     return LookupVirtualDiskSerial(io, selector, deviceObjectName, serialNo);
 }
 
+uint32_t RequestDiskSize(DeviceIo& io, uint32_t busType, const std::wstring& deviceObjectName,
+                         BusDiskSize* answer, BusConnection::Step& failedStep) {
+    failedStep = BusConnection::Step::None;
+    const std::u16string name = ToUtf16(deviceObjectName);
+    if (name.size() > kMaxNameLength) return kErrorFilenameExcedRange;
+    if (!answer) return kErrorInvalidParameter;
+
+    BusConnection bus(io);
+    if (const uint32_t error = bus.Open(); error != kErrorSuccess) {
+        failedStep = bus.FailedStep();
+        return error;
+    }
+    DiskSizeRecord record{};
+    record.Size = sizeof(record);
+    record.BusType = busType;
+    WriteUtf16z(name, record.DeviceObjectName);
+    uint32_t returned = 0;
+    if (const uint32_t error = io.DeviceIoControl(bus.Handle(), BUS_DISK_SIZE, &record,
+                                                  sizeof(record), &record, sizeof(record), &returned)) {
+        failedStep = BusConnection::Step::Request;
+        return error;
+    }
+    answer->DiskSize = record.DiskSize;
+    answer->LastBlockAddress = record.LastBlockAddress;
+    answer->BytesPerBlock = record.BytesPerBlock;
+    return kErrorSuccess;
+}
+
 }  // namespace busctl

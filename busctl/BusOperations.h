@@ -1,11 +1,12 @@
-// The four operations through which the program talks to the virtual disk bus driver.
-// Each finds the driver's interface, opens it, sends its request, releases everything and
-// returns a Win32 error code (0 for success).
+// The operations through which the program talks to the virtual disk bus driver. Each finds
+// the driver's interface, opens it, sends its request, releases everything and returns a
+// Win32 error code (0 for success).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "busctl/BusConnection.h"
 #include "busctl/BusProtocol.h"
 #include "platform/DeviceIo.h"
 
@@ -45,5 +46,19 @@ uint32_t LookupVirtualDiskSerial(platform::DeviceIo& io, const BusOperationSelec
                                  const std::wstring& deviceObjectName, uint32_t& serialNo);
 uint32_t LookupVirtualDiskSerial(platform::DeviceIo& io, const std::wstring& deviceObjectName,
                                  uint32_t& serialNo);
+
+// A physical drive's true figures, as the bus driver reports them for its device object name.
+struct BusDiskSize {
+    uint64_t DiskSize = 0;  // bytes
+    uint64_t LastBlockAddress = 0;
+    uint32_t BytesPerBlock = 0;
+};
+
+// Sends BUS_DISK_SIZE for the drive. Accepted result: 0, after which answer holds the reply.
+// A name longer than 255 characters is refused with 206 and a null answer with 87, before
+// anything is opened. failedStep names the step that failed (Request for the request itself).
+uint32_t RequestDiskSize(platform::DeviceIo& io, uint32_t busType,
+                         const std::wstring& deviceObjectName, BusDiskSize* answer,
+                         BusConnection::Step& failedStep);
 
 }  // namespace busctl

@@ -235,6 +235,46 @@ TEST_F(BusOperationsTest, LookupAnsweredWith2Or259YieldsWhatTheBufferHolds) {
     EXPECT_EQ(77u, serial);
 }
 
+TEST_F(BusOperationsTest, DiskSizeSends544BytesInOneBufferAndReadsTheThreeFigures) {
+    BusDiskSize answer;
+    BusConnection::Step step = BusConnection::Step::Open;
+    EXPECT_EQ(0u, RequestDiskSize(machine, 11, kName, &answer, step));
+    EXPECT_EQ(BusConnection::Step::None, step);
+    EXPECT_EQ(kThreeTB, answer.DiskSize);
+    EXPECT_EQ(kThreeTB / 512 - 1, answer.LastBlockAddress);
+    EXPECT_EQ(512u, answer.BytesPerBlock);
+
+    const auto sent = Sent();
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(0x2A4018u, sent[0].code);
+    Bytes expected = Cat({Le32(544), Le32(11), Utf16z(kName)});
+    expected.resize(544, 0);
+    EXPECT_EQ(expected, sent[0].input);
+    EXPECT_EQ(544u, sent[0].outSize);
+}
+
+TEST_F(BusOperationsTest, DiskSizeNamesTheFailedStepAndLeavesTheAnswerAlone) {
+    BusDiskSize answer;
+    answer.DiskSize = 9;
+    BusConnection::Step step = BusConnection::Step::None;
+    EXPECT_EQ(kErrorFileNotFound, RequestDiskSize(machine, 11, L"\\Device\\Unknown", &answer, step));
+    EXPECT_EQ(BusConnection::Step::Request, step);
+    EXPECT_EQ(9u, answer.DiskSize);
+
+    machine.InjectFault({Call::CreateFile, 5});
+    EXPECT_EQ(5u, RequestDiskSize(machine, 11, kName, &answer, step));
+    EXPECT_EQ(BusConnection::Step::Open, step);
+    EXPECT_EQ(9u, answer.DiskSize);
+
+    // Refused before anything is opened: a name longer than the record holds, no answer.
+    machine.ClearFaults();
+    EXPECT_EQ(platform::kErrorFilenameExcedRange,
+              RequestDiskSize(machine, 11, std::wstring(256, L'n'), &answer, step));
+    EXPECT_EQ(kErrorInvalidParameter, RequestDiskSize(machine, 11, kName, nullptr, step));
+    EXPECT_EQ(BusConnection::Step::None, step);
+    EXPECT_EQ(1u, Sent().size());
+}
+
 TEST_F(BusOperationsTest, ANameTooLongForTheRecordIsRefusedBeforeAnythingIsOpened) {
     uint32_t serial = 5;
     EXPECT_EQ(platform::kErrorFilenameExcedRange,

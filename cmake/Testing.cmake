@@ -7,18 +7,48 @@ if(OVERREACH_TESTS)
   include(GoogleTest)
 endif()
 
-# overreach_test(<name> SOURCES <files...> LIBS <targets...>)
+# The 32-bit test build runs its tests on 64-bit Windows (the emulator's prefix, where the
+# program runs through WOW64) and, for tests whose outcome depends on the platform, once more
+# on 32-bit Windows: a prefix made with WINEARCH=win32. The second runs carry the label
+# windows32 and see OVERREACH_TEST_WINDOWS=32.
+if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(OVERREACH_32BIT_WINDOWS_PREFIX ${CMAKE_BINARY_DIR}/wineprefix32)
+endif()
+
+# overreach_test_on_32bit_windows(<test> <target> [arguments...])
+# Adds <test>.on32bitWindows, which runs <target> with the arguments in the 32-bit prefix.
+# Nothing in builds other than the 32-bit test build.
+function(overreach_test_on_32bit_windows test target)
+  if(NOT OVERREACH_32BIT_WINDOWS_PREFIX)
+    return()
+  endif()
+  add_test(NAME ${test}.on32bitWindows
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run --win32 ${OVERREACH_32BIT_WINDOWS_PREFIX}
+                   $<TARGET_FILE:${target}> ${ARGN}
+           WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>)
+  set_tests_properties(${test}.on32bitWindows PROPERTIES LABELS windows32
+                       ENVIRONMENT OVERREACH_TEST_WINDOWS=32)
+endfunction()
+
+# overreach_test(<name> [ALSO_ON_32BIT_WINDOWS] SOURCES <files...> LIBS <targets...>)
 # Natively every test case becomes a ctest test of its own. Under Wine each program runs
 # once as a whole: starting a Windows process costs far more than a test case does.
+# ALSO_ON_32BIT_WINDOWS: the program's outcome depends on the platform (structure sizes,
+# WOW64), so the 32-bit test build runs it on 32-bit Windows as well.
 function(overreach_test name)
   if(NOT OVERREACH_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "ALSO_ON_32BIT_WINDOWS" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main gmock)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY $<TARGET_FILE_DIR:${name}>)
+    if(T_ALSO_ON_32BIT_WINDOWS AND OVERREACH_32BIT_WINDOWS_PREFIX)
+      overreach_test_on_32bit_windows(${name} ${name})
+      # Both runs use the files beside the program (the stand-ins' logs): never at once.
+      set_tests_properties(${name} ${name}.on32bitWindows PROPERTIES RESOURCE_LOCK ${name})
+    endif()
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
   endif()

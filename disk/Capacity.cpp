@@ -2,9 +2,11 @@
 
 #include <cwchar>
 
-#include "disk/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace disk {
+
+using platform::WriteDiagnostic;
 
 namespace {
 uint32_t High(uint64_t v) { return static_cast<uint32_t>(v >> 32); }

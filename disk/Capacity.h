@@ -5,16 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "busctl/BusOperations.h"
 #include "platform/DeviceIo.h"
 
 namespace disk {
 
 // A drive's true figures as the bus driver reports them.
-struct DiskSizeInfo {
-    uint64_t DiskSize = 0;  // bytes
-    uint64_t LastBlockAddress = 0;
-    uint32_t BytesPerBlock = 0;
-};
+using DiskSizeInfo = busctl::BusDiskSize;
 
 // Strictly more than 2^41 bytes: 32-bit block addresses of 512-byte blocks end there.
 bool ExceedsAddressLimit(uint64_t diskSize);

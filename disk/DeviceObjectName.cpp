@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-#include "busctl/BusConnection.h"
-#include "busctl/BusProtocol.h"
-#include "disk/Diagnostics.h"
+#include "platform/Diagnostics.h"
 #include "platform/DeviceResources.h"
 #include "platform/Utf16.h"
 
@@ -110,54 +108,6 @@ uint32_t RetrievePhysicalDeviceObjectName(DeviceIo& io, std::wstring* name, int 
         if (const uint32_t e = HasDeviceNumber(io, path.c_str(), driveNumber, &match)) return e;
         if (match) return ReadObjectName(io, set.Get(), devInfo, name);
     }
-}
-
-uint32_t RetrieveDiskSizeEx1(DeviceIo& io, uint32_t busType, const std::wstring& deviceObjectName,
-                             DiskSizeInfo* size) {
-    const std::u16string name = ToUtf16(deviceObjectName);
-    if (name.size() > busctl::kMaxNameLength) return kErrorFilenameExcedRange;
-    if (!size) return kErrorInvalidParameter;
-
-    using Step = busctl::BusConnection::Step;
-    busctl::BusConnection bus(io);
-    if (const uint32_t e = bus.Open()) {
-        switch (bus.FailedStep()) {
-            case Step::ClassDevs:
-                WriteDiagnostic(io, L"RetrieveDiskSizeEx1 Error - SetupDiGetClassDevs\n");
-                break;
-            case Step::Enumerate:
-                WriteDiagnostic(io, L"RetrieveDiskSizeEx1 Error - SetupDiEnumDeviceInterfaces\n");
-                break;
-            case Step::DetailSize:
-                WriteDiagnostic(io, L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #1\n");
-                break;
-            case Step::Detail:
-                WriteDiagnostic(io, L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #2\n");
-                break;
-            case Step::Open:
-                WriteDiagnostic(io, L"RetrieveDiskSizeEx1 Error - CreateFile \n");
-                break;
-            case Step::Allocate:
-            case Step::None:
-                break;
-        }
-        return e;
-    }
-
-    busctl::DiskSizeRecord record{};
-    record.Size = sizeof(record);
-    record.BusType = busType;
-    std::memcpy(record.DeviceObjectName, name.data(), name.size() * sizeof(char16_t));
-    uint32_t returned = 0;
-    if (const uint32_t e = io.DeviceIoControl(bus.Handle(), busctl::BUS_DISK_SIZE, &record,
-                                              sizeof(record), &record, sizeof(record), &returned)) {
-        WriteDiagnostic(io, L"RetrieveDiskSizeEx1 Error - DeviceIoControl \n");
-        return e;
-    }
-    size->DiskSize = record.DiskSize;
-    size->LastBlockAddress = record.LastBlockAddress;
-    size->BytesPerBlock = record.BytesPerBlock;
-    return kErrorSuccess;
 }
 
 }  // namespace disk

@@ -1,11 +1,10 @@
 // Tying a drive number to what the bus driver knows the drive by: the kernel name of its
-// physical device object, and the true size the bus driver reports for that name.
+// physical device object.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "disk/Capacity.h"
 #include "platform/DeviceIo.h"
 
 namespace disk {
@@ -15,10 +14,5 @@ namespace disk {
 // it begins with a backslash. 87 without name; 259 when no interface has that number.
 uint32_t RetrievePhysicalDeviceObjectName(platform::DeviceIo& io, std::wstring* name,
                                           int driveNumber);
-
-// Asks the bus driver for the drive's true size. size is written only on success; a name
-// too long for the request is refused with 206 before anything is opened.
-uint32_t RetrieveDiskSizeEx1(platform::DeviceIo& io, uint32_t busType,
-                             const std::wstring& deviceObjectName, DiskSizeInfo* size);
 
 }  // namespace disk

@@ -4,7 +4,8 @@
 
 #include "disk/Capacity.h"
 #include "disk/DeviceObjectName.h"
-#include "disk/DiskTestMachine.h"
+#include "disk/DiskSize.h"
+#include "disk/testing/DiskTestMachine.h"
 
 namespace disk {
 namespace {

@@ -3,7 +3,8 @@
 #include "busctl/BusOperations.h"
 #include "disk/Capacity.h"
 #include "disk/DeviceObjectName.h"
-#include "disk/Diagnostics.h"
+#include "disk/DiskSize.h"
+#include "platform/Diagnostics.h"
 #include "disk/DriveQueries.h"
 
 namespace disk {

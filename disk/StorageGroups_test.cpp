@@ -1,6 +1,6 @@
 #include "disk/StorageGroups.h"
 
-#include "disk/DiskTestMachine.h"
+#include "disk/testing/DiskTestMachine.h"
 #include "busctl/BusOperations.h"
 #include "platform/Utf16.h"
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "busctl/BusOperations.h"
 #include "platform/DeviceResources.h"
 
 namespace platform {
@@ -22,16 +21,6 @@ TEST(Win32DeviceIoTest, AnInterfaceClassWithoutDevicesEndsEnumerationWith259) {
     data.cbSize = sizeof data;
     EXPECT_EQ(kErrorNoMoreItems, io.EnumDeviceInterfaces(set, kNoSuchClass, 0, &data));
     EXPECT_EQ(0u, io.DestroyDeviceInfoList(set));
-}
-
-TEST(Win32DeviceIoTest, WithoutTheBusDriverEveryOperationReportsNoInterface) {
-    Win32DeviceIo io;
-    EXPECT_EQ(kErrorNoMoreItems, busctl::PlugInVirtualDisk(io, 1, L"\\Device\\00000032"));
-    EXPECT_EQ(kErrorNoMoreItems, busctl::UnplugVirtualDisk(io, 1, L""));
-    busctl::VirtualDiskState state{};
-    EXPECT_EQ(kErrorNoMoreItems, busctl::QueryVirtualDisk(io, 1, state));
-    uint32_t serial = 7;
-    EXPECT_EQ(0u, busctl::LookupVirtualDiskSerial(io, L"\\Device\\00000032", serial));
 }
 
 TEST(Win32DeviceIoTest, FailingCallsLeaveTheirSystemCodes) {

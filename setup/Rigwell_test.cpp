@@ -57,10 +57,18 @@ private:
     std::vector<unsigned char> memory_;  // zero-filled: the terminator is there
 };
 
+// The library under test: the one built beside this program, or the file OVERREACH_RIGWELL
+// names (the shipping build's, run by its own checks).
+std::wstring LibraryPath() {
+    wchar_t path[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(L"OVERREACH_RIGWELL", path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? path : L"Rigwell.dll";
+}
+
 class RigwellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        library_ = LoadLibraryW(L"Rigwell.dll");
+        library_ = LoadLibraryW(LibraryPath().c_str());
         ASSERT_NE(nullptr, library_);
         install_ = Lookup<NarrowTwo>("Install");
         install1_ = Lookup<NarrowOne>("Install_1");
@@ -182,14 +190,17 @@ TEST_F(RigwellTest, UpdateRemovesThenInstallsAndGivesUpTheCallersReference) {
     EXPECT_EQ(1u, manager.freed.size());
 }
 
+// A thread's start routine is stdcall on 32-bit, which a lambda cannot be.
+template <class Work>
+DWORD WINAPI RunWork(void* context) {
+    (*static_cast<Work*>(context))();
+    return 0;
+}
+
 // Runs `work` on a thread of its own and waits for it.
 template <class Work>
 void OnNewThread(Work work) {
-    auto start = [](void* context) -> DWORD {
-        (*static_cast<Work*>(context))();
-        return 0;
-    };
-    HANDLE thread = CreateThread(nullptr, 0, start, &work, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunWork<Work>, &work, 0, nullptr);
     ASSERT_NE(nullptr, thread);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
@@ -225,7 +236,7 @@ TEST(RigwellLoadTest, LoadingLeavesComAloneUntilTheFirstCall) {
     ASSERT_EQ(nullptr, GetModuleHandleW(L"Rigwell.dll"));
     HRESULT afterLoad = E_FAIL, afterFirstCall = E_FAIL;
     OnNewThread([&] {
-        HMODULE library = LoadLibraryW(L"Rigwell.dll");
+        HMODULE library = LoadLibraryW(LibraryPath().c_str());
         if (!library) return;
         afterLoad = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         if (SUCCEEDED(afterLoad)) CoUninitialize();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds every preset and runs all tests: natively under the sanitizers, the Windows test
-# build under Wine, and the checks on the shipping 32-bit files. Ends with ctest's summary
-# for each preset. Exit status is non-zero when any build or test fails.
+# Builds every preset and runs all tests: natively under the sanitizers, the 64-bit Windows
+# test build under Wine, the 32-bit test build under 32-bit Wine on 64-bit Windows and on
+# 32-bit Windows, and the shipping 32-bit files, checked and run. Ends with one summary line
+# for each. Exit status is non-zero when any build or test fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh || exit 1
@@ -17,14 +18,28 @@ if [ -z "${DISPLAY:-}" ]; then
     rm -f "$displayfile"
 fi
 stop() {
-    [ -d build/win64/wineprefix ] && WINEPREFIX=$PWD/build/win64/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null
+    for prefix in build/win64/wineprefix build/win32-test/wineprefix build/win32-test/wineprefix32; do
+        [ -d "$prefix" ] && WINEPREFIX=$PWD/$prefix /usr/lib/wine/wineserver -k 2>/dev/null
+    done
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap stop EXIT
 
 status=0
 summaries=()
-for preset in native win64 win32; do
+# run_tests <summary label> <log name> <preset> [ctest arguments...]
+run_tests() {
+    local label=$1 log=build/$2.ctest.log preset=$3
+    shift 3
+    echo "== $label: tests"
+    ctest --preset "$preset" "$@" 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+    summaries+=("$label: $(grep -E 'tests passed|No tests were found' "$log" | tail -n1)")
+}
+
+# The shipping preset comes last: its checks run the shipping files with the programs of the
+# 32-bit test build.
+for preset in native win64 win32-test win32; do
     mkdir -p build
     log=build/$preset.log
     echo "== $preset: configure and build (log: $log)"
@@ -35,10 +50,14 @@ for preset in native win64 win32; do
         status=1
         continue
     fi
-    echo "== $preset: tests"
-    ctest --preset "$preset" 2>&1 | tee "build/$preset.ctest.log"
-    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-    summaries+=("$preset: $(grep -E 'tests passed|No tests were found' "build/$preset.ctest.log" | tail -n1)")
+    case $preset in
+    win32-test)
+        run_tests "win32-test, 32-bit program on 64-bit Windows" win32-test-on64 win32-test -LE windows32
+        run_tests "win32-test, 32-bit program on 32-bit Windows" win32-test-on32 win32-test -L windows32
+        ;;
+    win32) run_tests "win32, the shipping files" win32 win32 ;;
+    *) run_tests "$preset" "$preset" "$preset" ;;
+    esac
 done
 
 echo

@@ -8,7 +8,7 @@
 namespace ui {
 namespace {
 
-Pixels CaptureFrom(HDC source, int width, int height) {
+Pixels CaptureFrom(HDC source, int left, int top, int width, int height) {
     Pixels pixels;
     if (!source || width <= 0 || height <= 0) return pixels;
     BITMAPINFO info{};
@@ -24,7 +24,7 @@ Pixels CaptureFrom(HDC source, int width, int height) {
     if (!section || !memory) return pixels;
     {
         Selection select(memory.Get(), section.Get());
-        BitBlt(memory.Get(), 0, 0, width, height, source, 0, 0, SRCCOPY);
+        BitBlt(memory.Get(), 0, 0, width, height, source, left, top, SRCCOPY);
     }
     GdiFlush();
     pixels.width = width;
@@ -87,15 +87,22 @@ Pixels CaptureClient(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
     WindowDc dc(window);
-    return CaptureFrom(dc.Get(), client.right, client.bottom);
+    return CaptureFrom(dc.Get(), 0, 0, client.right, client.bottom);
 }
 
 Pixels CaptureWindow(HWND window) {
     RECT frame{};
     GetWindowRect(window, &frame);
     HDC dc = GetWindowDC(window);
-    Pixels pixels = CaptureFrom(dc, frame.right - frame.left, frame.bottom - frame.top);
+    Pixels pixels = CaptureFrom(dc, 0, 0, frame.right - frame.left, frame.bottom - frame.top);
     if (dc) ReleaseDC(window, dc);
+    return pixels;
+}
+
+Pixels CaptureScreen(const RECT& area) {
+    HDC screen = GetDC(nullptr);
+    Pixels pixels = CaptureFrom(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
+    if (screen) ReleaseDC(nullptr, screen);
     return pixels;
 }
 

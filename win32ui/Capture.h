@@ -23,6 +23,9 @@ Pixels CaptureClient(HWND window);
 // The whole window, frame included.
 Pixels CaptureWindow(HWND window);
 
+// What the screen shows in the area (screen coordinates), whichever process drew it.
+Pixels CaptureScreen(const RECT& area);
+
 // Writes an uncompressed PNG file; false when the file cannot be written.
 bool SavePng(const Pixels& pixels, const std::wstring& path);
 

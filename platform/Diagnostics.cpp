@@ -1,11 +1,11 @@
-#include "disk/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 #include <cstdarg>
 #include <cwchar>
 
-namespace disk {
+namespace platform {
 
-void WriteDiagnostic(platform::DeviceIo& io, const wchar_t* format, ...) {
+void WriteDiagnostic(DeviceIo& io, const wchar_t* format, ...) {
     wchar_t line[512];
     va_list args;
     va_start(args, format);
@@ -15,4 +15,4 @@ void WriteDiagnostic(platform::DeviceIo& io, const wchar_t* format, ...) {
     io.OutputDebugStringW(line);
 }
 
-}  // namespace disk
+}  // namespace platform
