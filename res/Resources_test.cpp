@@ -316,7 +316,7 @@ TEST(ResourcesTest, VersionIs1001AndTheManifestIsEmbedded) {
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
                                reinterpret_cast<void**>(&text), &length));
     EXPECT_STREQ(L"1.0.0.1", text);
-    EXPECT_NE(nullptr, FindResourceW(Module(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)));
+    EXPECT_NE(nullptr, FindResourceW(Module(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST));
 }
 
 }  // namespace
