@@ -15,7 +15,9 @@ std::string Narrow(const std::wstring& s) {
     return out;
 }
 
-std::string Name(const char16_t* field) { return Narrow(platform::FromUtf16Bytes(field, 256)); }
+std::string Name(const char16_t* field) {
+    return Narrow(platform::FromUtf16Bytes(field, 256));
+}
 
 bool devicesChanged = false;
 
@@ -81,7 +83,8 @@ int main() {
 
     busctl::VirtualDiskState cleared{};
     rc = busctl::QueryVirtualDisk(machine, serial, cleared);
-    std::printf("\nQueryVirtualDisk(%u) -> %u (no such virtual drive: cleared reply)\n", serial, rc);
+    std::printf("\nQueryVirtualDisk(%u) -> %u (no such virtual drive: cleared reply)\n", serial,
+                rc);
     PrintRequests(machine);
     PrintState(cleared);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "busctl/BusProtocol.h"
+#include "disk/ScanObserver.h"
 #include "platform/DeviceIo.h"
 
 namespace disk {
@@ -37,6 +38,9 @@ bool IsAmdRaidMode(platform::DeviceIo& io, uint32_t lastBlockLowPart);
 // Appends every qualifying drive, by ascending number. Returns the last code met (usually 2
 // for drive 15), or the code that stopped the pass; 0 and 2 mean success.
 uint32_t ScanStorageGroups(platform::DeviceIo& io, StorageGroupList& list);
+// The same scan, telling observer (when not null) what it found and decided for every drive
+// number; the observer changes nothing in what the scan does or returns.
+uint32_t ScanStorageGroups(platform::DeviceIo& io, StorageGroupList& list, ScanObserver* observer);
 
 // Re-reads drive driveNumber with serial number serialNo and puts the record at position.
 // 87 when the drive no longer qualifies; the list is changed only on 0 and 2.

@@ -15,6 +15,26 @@ constexpr uint32_t kErrorFilenameExcedRange = 206;  // ERROR_FILENAME_EXCED_RANG
 // fits a buffer of 260 wide characters; a longer text is refused rather than cut short.
 constexpr size_t kMaxCommandText = 259;
 
+// What devcon.exe is asked to act on must name one thing only. The library runs elevated and
+// devcon reads its arguments as patterns, so anything that would reach further is refused
+// before a command is built: 0, or 87.
+
+// A hardware id as the INF declares it: not empty, and free of what devcon reads as more
+// than one id (whitespace starts another pattern, "*" and "?" are wildcards, a quote
+// regroups the arguments, a leading "@" names a device instance and a leading "=" a setup
+// class). Control characters are refused with the blanks: a zero would cut the command
+// line short. Whether the id has its backslash is left to the lookup.
+uint32_t CheckHardwareId(const std::wstring& hardwareId);
+
+// A tool path that can start devcon.exe: not empty, and not a batch file, which
+// CreateProcessW hands to cmd.exe, where the "&", "|", "^" and "%" of real hardware ids
+// become commands and variables.
+uint32_t CheckToolPath(const std::wstring& path);
+
+// "oem<digits>.inf" in any case: the names the driver store gives the packages it takes
+// from third parties, the only ones the removal may delete.
+bool IsDriverStoreInfName(const std::wstring& infName);
+
 // The tool path as it starts a command line. A path with a blank goes in double quotes, or
 // CreateProcessW would try "C:\Program.exe" and the like first; a path the caller already
 // quoted is left alone.
@@ -29,8 +49,8 @@ std::wstring FormatInstallCommand(const std::wstring& tool, const std::wstring& 
 uint32_t FormatInstallParameters(const std::wstring& installArguments, std::wstring& parameters);
 
 // "<tool> remove <hardware id>" and "<tool> dp_delete <inf name>". The hardware id goes
-// through unchanged; an empty INF name leaves the trailing blank. Both are built before
-// either runs, so that 206 for either one means nothing has run.
+// through unchanged; with an empty INF name there is no delete command (it stays empty).
+// Both are built before either runs, so that 206 for either one means nothing has run.
 uint32_t FormatRemovalCommands(const std::wstring& tool, const std::wstring& hardwareId,
                                const std::wstring& infName, std::wstring& removeCommand,
                                std::wstring& deleteCommand);

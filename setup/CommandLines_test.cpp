@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-
 namespace setup {
 namespace {
 
 TEST(CommandLinesTest, AToolPathWithABlankIsQuotedOnce) {
     EXPECT_EQ(L"C:\\Tools\\devcon.exe", QuoteToolPath(L"C:\\Tools\\devcon.exe"));
-    EXPECT_EQ(L"\"C:\\Program Files\\devcon.exe\"", QuoteToolPath(L"C:\\Program Files\\devcon.exe"));
+    EXPECT_EQ(L"\"C:\\Program Files\\devcon.exe\"",
+              QuoteToolPath(L"C:\\Program Files\\devcon.exe"));
     EXPECT_EQ(L"\"C:\\Program Files\\devcon.exe\"",
               QuoteToolPath(L"\"C:\\Program Files\\devcon.exe\""));
     EXPECT_EQ(L"", QuoteToolPath(L""));
@@ -28,13 +28,15 @@ TEST(CommandLinesTest, InstallParametersUpTo259CharactersAndNoMore) {
 
 TEST(CommandLinesTest, RemovalCommandsAreRefusedTogetherWhenEitherIsTooLong) {
     std::wstring remove, deleteCommand;
-    ASSERT_EQ(0u, FormatRemovalCommands(L"d.exe", L"ROOT\\A 'B'", L"oem3.inf", remove, deleteCommand));
+    ASSERT_EQ(0u,
+              FormatRemovalCommands(L"d.exe", L"ROOT\\A 'B'", L"oem3.inf", remove, deleteCommand));
     EXPECT_EQ(L"d.exe remove ROOT\\A 'B'", remove);
     EXPECT_EQ(L"d.exe dp_delete oem3.inf", deleteCommand);
 
-    // Nothing found in WMI: the delete still runs, ending in a blank.
+    // No package to delete: no delete command, rather than a dp_delete that only fails.
     ASSERT_EQ(0u, FormatRemovalCommands(L"d.exe", L"ROOT\\A", L"", remove, deleteCommand));
-    EXPECT_EQ(L"d.exe dp_delete ", deleteCommand);
+    EXPECT_EQ(L"d.exe remove ROOT\\A", remove);
+    EXPECT_EQ(L"", deleteCommand);
 
     const std::wstring tool(200, L't');
     const std::wstring idThatFits(259 - tool.size() - 8, L'i');  // 8 for " remove "
@@ -45,9 +47,77 @@ TEST(CommandLinesTest, RemovalCommandsAreRefusedTogetherWhenEitherIsTooLong) {
     EXPECT_TRUE(remove.empty() && deleteCommand.empty());
 
     // A long INF name alone stops the removal as well.
+    const std::wstring longInf = L"oem" + std::wstring(242, L'1') + L".inf";
     EXPECT_EQ(kErrorFilenameExcedRange,
-              FormatRemovalCommands(L"d.exe", L"R\\X", std::wstring(249, L'n'), remove,
-                                    deleteCommand));
+              FormatRemovalCommands(L"d.exe", L"R\\X", longInf, remove, deleteCommand));
+    EXPECT_TRUE(remove.empty());
+}
+
+TEST(CommandLinesTest, HardwareIdsThatDevconWouldReadAsPatternsAreRefused) {
+    for (const wchar_t* id : {L"ROOT\\OVERREACH", L"PCI\\VEN_8086&DEV_1C02&SUBSYS_00000000&REV_05",
+                              L"USB\\VID_1234&PID_5678^%X%|Y", L"ROOT\\O'REACH", L"ROOT\\A=B@C",
+                              L"ROOT_NO_BACKSLASH"})  // the lookup refuses this one itself
+        EXPECT_EQ(0u, CheckHardwareId(id)) << id;
+
+    const std::wstring refused[] = {
+        L"",
+        L"ROOT\\*",
+        L"*",
+        L"ROOT\\OVER?EACH",
+        L"ROOT\\X *",
+        L"ROOT\\X\tY",
+        L"ROOT\\X\r\nY",
+        L" ROOT\\X",
+        L"ROOT\\X ",
+        L"ROOT\\X\u00A0Y",  // no-break space
+        L"ROOT\\X\u3000Y",  // ideographic space
+        L"ROOT\\\"X\"",
+        L"@ROOT\\OVERREACH\\0000",  // an instance id: every device under it
+        L"=System",                 // a setup class
+        std::wstring(L"ROOT\\X\0Y", 8),
+        L"ROOT\\X\x7F",
+    };
+    for (const std::wstring& id : refused) EXPECT_EQ(87u, CheckHardwareId(id)) << id;
+}
+
+TEST(CommandLinesTest, EmptyToolPathsAndBatchFilesAreRefused) {
+    for (const wchar_t* path : {L"C:\\Tools\\devcon.exe", L"devcon.exe", L"C:\\batch\\devcon",
+                                L"C:\\Tools\\devcon.bat.exe", L"\"C:\\Program Files\\devcon.exe\"",
+                                L"C:\\Tools\\bat", L"C:\\cmd.d\\devcon.com"})
+        EXPECT_EQ(0u, CheckToolPath(path)) << path;
+    for (const wchar_t* path :
+         {L"", L" ", L"\"\"", L".", L"C:\\Tools\\devcon.bat", L"C:\\Tools\\DEVCON.BAT",
+          L"C:\\Tools\\devcon.Cmd", L"\"C:\\Program Files\\devcon.cmd\"", L"C:\\Tools\\devcon.bat.",
+          L"C:\\Tools\\devcon.cmd . ", L".bat"})
+        EXPECT_EQ(87u, CheckToolPath(path)) << path;
+}
+
+TEST(CommandLinesTest, OnlyDriverStoreNamesArePackagesToDelete) {
+    for (const wchar_t* name : {L"oem0.inf", L"oem12.inf", L"OEM7.INF", L"Oem345.Inf"})
+        EXPECT_TRUE(IsDriverStoreInfName(name)) << name;
+    const std::wstring refused[] = {
+        L"",
+        L"disk.inf",
+        L"oem.inf",
+        L"oem1.inf ",
+        L" oem1.inf",
+        L"oem 1.inf",
+        L"\"oem1.inf\"",
+        L"oem1.inf\"",
+        L"oem1.inf.bak",
+        L"oem1.pnf",
+        L"oemx1.inf",
+        L"oem-1.inf",
+        L"oem1a.inf",
+        L"..\\oem1.inf",
+        L"C:\\oem1.inf",
+        L"oem*.inf",
+        L"oem?.inf",
+        L"oem\uFF11.inf",  // a full-width digit
+        std::wstring(L"oem1.inf\0x", 10),
+        std::wstring(L"oem1\0.inf", 9),
+    };
+    for (const std::wstring& name : refused) EXPECT_FALSE(IsDriverStoreInfName(name)) << name;
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 #include "setup/DevconOperations.h"
 
 #include <windows.h>
-#include <shellapi.h>
+
+#include <shellapi.h>  // after windows.h, which it needs
 
 #include <memory>
 
-#include "setup/CommandLines.h"
 #include "setup/ComOwners.h"
+#include "setup/CommandLines.h"
 #include "setup/RunProcess.h"
 #include "setup/WmiDriverRecords.h"
 
@@ -44,14 +45,18 @@ uint32_t RunDevconInstall(const std::wstring& installArguments) {
 }
 
 uint32_t InstallDriver(const std::wstring& devconPath, const std::wstring& installArguments) {
+    if (const uint32_t error = CheckToolPath(devconPath)) return error;
     return RunHiddenAndWait(FormatInstallCommand(QuoteToolPath(devconPath), installArguments));
 }
 
 uint32_t RemoveDriver(const std::wstring& devconPath, const std::wstring& hardwareId) {
+    if (const uint32_t error = CheckToolPath(devconPath)) return error;
+    if (const uint32_t error = CheckHardwareId(hardwareId)) return error;
     return RemoveWithTool(QuoteToolPath(devconPath), hardwareId);
 }
 
 uint32_t RemoveDriverWithDefaultTool(const std::wstring& hardwareId) {
+    if (const uint32_t error = CheckHardwareId(hardwareId)) return error;
     return RemoveWithTool(kDefaultTool, hardwareId);
 }
 
@@ -59,13 +64,16 @@ uint32_t RunRemovalSequence(DriverRecordSource& records, const std::wstring& too
                             const std::wstring& hardwareId) {
     std::wstring infName;
     if (const int error = LookupInfName(&records, hardwareId, &infName)) return error;
+    // Whatever else WMI reports (nothing, a system INF such as disk.inf, a name with blanks
+    // or a zero inside) is no package of ours: the device is still removed, nothing deleted.
+    if (!IsDriverStoreInfName(infName)) infName.clear();
     std::wstring removeCommand, deleteCommand;
     if (const uint32_t error =
             FormatRemovalCommands(tool, hardwareId, infName, removeCommand, deleteCommand))
         return error;
     // A device that could not be removed keeps its package.
     if (const uint32_t error = RunHiddenAndWait(removeCommand)) return error;
-    return RunHiddenAndWait(deleteCommand);
+    return deleteCommand.empty() ? 0 : RunHiddenAndWait(deleteCommand);
 }
 
 }  // namespace setup

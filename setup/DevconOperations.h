@@ -1,6 +1,7 @@
 // What the exports do with devcon.exe: install, and remove with the package deletion that
 // needs the INF name from WMI. Each returns 0 or a Win32 error code; 206 means a command
-// would not have fitted its text limit and nothing ran.
+// would not have fitted its text limit, 87 that a tool path or hardware id was refused
+// (see CheckToolPath and CheckHardwareId), and in both cases nothing ran.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +19,10 @@ uint32_t RunDevconInstall(const std::wstring& installArguments);
 uint32_t InstallDriver(const std::wstring& devconPath, const std::wstring& installArguments);
 
 // Looks up the INF name of hardwareId in WMI, then runs "<devcon path> remove <id>" and, when
-// that could be started, "<devcon path> dp_delete <inf name>", waiting for each. Makes sure
-// COM is initialised on the calling thread for the WMI step. 87 for an id without a
-// backslash, the low 16 bits of an HRESULT for a failed WMI step.
+// that could be started and the name is a driver-store package (oem<N>.inf),
+// "<devcon path> dp_delete <inf name>", waiting for each. Makes sure COM is initialised on
+// the calling thread for the WMI step. 87 for an id without a backslash, the low 16 bits
+// of an HRESULT for a failed WMI step.
 uint32_t RemoveDriver(const std::wstring& devconPath, const std::wstring& hardwareId);
 
 // RemoveDriver with the tool found by CreateProcessW's search for "devcon.exe".

@@ -49,10 +49,20 @@ struct WideStringData {
 // Characters start right after the header: 16 bytes on 32-bit, 24 on 64-bit (padded).
 static_assert(sizeof(WideStringData) == 2 * sizeof(void*) + 8);
 
-// The object itself, as passed by value: nothing but the pointer to the characters.
+// The object itself: nothing but the pointer to the characters.
 struct WideStringObject {
     wchar_t* characters;
 };
+
+// How the installer's compiler passes such an object by value. The class has a copy
+// constructor, so on 64-bit the caller makes a temporary copy and passes its address; on
+// 32-bit the copy sits in the argument's stack slot itself. Either way the callee owns the
+// copy and gives up its reference.
+#ifdef _WIN64
+using WideStringByValue = WideStringObject*;
+#else
+using WideStringByValue = WideStringObject;
+#endif
 
 // Holds the text of a wide string object passed by value and gives up that copy's
 // reference when it goes away: the count is decremented, and the block goes back to its
@@ -60,6 +70,9 @@ struct WideStringObject {
 class WideStringArgument {
 public:
     explicit WideStringArgument(WideStringObject object);
+    // The 64-bit form: the copy is at `object`; a null address is taken as a null string.
+    explicit WideStringArgument(const WideStringObject* object)
+        : WideStringArgument(object ? *object : WideStringObject{nullptr}) {}
     WideStringArgument(const WideStringArgument&) = delete;
     WideStringArgument& operator=(const WideStringArgument&) = delete;
 

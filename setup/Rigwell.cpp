@@ -1,7 +1,7 @@
 // Rigwell.dll: the five entry points an installer calls to install, remove and update the
 // bus driver's package with devcon.exe.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <exception>
 #include <string>
@@ -90,7 +90,7 @@ int __cdecl Uninstall_1(const char* hardwareId) {
 // hardwareId is the caller's string object passed by value: this copy's reference is ours
 // to give up, on every path.
 int __cdecl Update(const wchar_t* devconPath, const wchar_t* installArguments,
-                   setup::WideStringObject hardwareId) {
+                   setup::WideStringByValue hardwareId) {
     return Guarded([&]() -> uint32_t {
         const setup::WideStringArgument id(hardwareId);
         if (!devconPath || !installArguments) return ERROR_INVALID_PARAMETER;

@@ -58,30 +58,60 @@ TEST(WmiTest, OnlyAStringVariantGivesText) {
     EXPECT_EQ(std::nullopt, StringFromVariant(*number.Get()));
 }
 
-// A driver WMI knows, so the package deletion gets its INF name.
+// One signed-driver record whose InfName is `infName` (no value: not a string).
 class OneDriver : public DriverRecordSource {
 public:
+    explicit OneDriver(std::optional<std::wstring> infName) : infName_(std::move(infName)) {}
     int32_t ExecQuery(const std::wstring&, std::unique_ptr<DriverRecordCursor>& records) override {
-        records = std::make_unique<Cursor>();
+        records = std::make_unique<Cursor>(infName_);
         return 0;
     }
 
 private:
     struct Cursor : DriverRecordCursor {
+        explicit Cursor(std::optional<std::wstring> name) : name(std::move(name)) {}
         bool Next(std::optional<std::wstring>& infName) override {
-            infName = L"oem7.inf";
+            infName = name;
             return true;
         }
+        std::optional<std::wstring> name;
     };
+    std::optional<std::wstring> infName_;
 };
 
 TEST(RemovalSequenceTest, TheFoundPackageIsDeletedAfterTheDeviceIsRemoved) {
     StandInLog log;
-    OneDriver wmi;
+    OneDriver wmi(L"oem7.inf");
     ASSERT_EQ(0u, RunRemovalSequence(wmi, StandInPath(), L"ROOT\\OVERREACH"));
-    EXPECT_EQ((Lines{StandInPath() + L" remove ROOT\\OVERREACH",
-                     StandInPath() + L" dp_delete oem7.inf"}),
+    OneDriver upperCase(L"OEM12.INF");
+    ASSERT_EQ(0u, RunRemovalSequence(upperCase, StandInPath(), L"ROOT\\OVERREACH"));
+    const std::wstring remove = StandInPath() + L" remove ROOT\\OVERREACH";
+    EXPECT_EQ((Lines{remove, StandInPath() + L" dp_delete oem7.inf", remove,
+                     StandInPath() + L" dp_delete OEM12.INF"}),
               log.Lines());
+}
+
+// Whatever else WMI might report, dp_delete never sees it: the device is removed, and the
+// result is that of an id WMI does not know.
+TEST(RemovalSequenceTest, OnlyDriverStorePackagesAreDeleted) {
+    const std::optional<std::wstring> notPackages[] = {
+        std::nullopt,                             // InfName not a string
+        L"",                                      // no name
+        L"disk.inf",                              // a system package
+        L"oem7.inf oem8.inf",                     // two names
+        L"\"oem7.inf\"",                          // quotes
+        std::wstring(L"oem7.inf\0disk.inf", 17),  // a zero inside
+        L"oem*.inf",                              // a pattern
+    };
+    StandInLog log;
+    StandInLog::SetExitCode(3);
+    Lines expected;
+    for (const auto& name : notPackages) {
+        OneDriver wmi(name);
+        EXPECT_EQ(0u, RunRemovalSequence(wmi, StandInPath(), L"ROOT\\OVERREACH"));
+        expected.push_back(StandInPath() + L" remove ROOT\\OVERREACH");
+    }
+    EXPECT_EQ(expected, log.Lines());
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace sim {
 
@@ -14,8 +18,8 @@ namespace {
 
 struct Line {
     int number = 0;
-    std::vector<std::string> words;                // before the first key=value
-    std::map<std::string, std::string> values;     // key=value pairs
+    std::vector<std::string> words;             // before the first key=value
+    std::map<std::string, std::string> values;  // key=value pairs
 };
 
 int HexDigit(char c) {
@@ -58,8 +62,8 @@ bool Tokenize(const std::string& text, Line& line, std::string& why) {
                             value.push_back(text[i++]);
                         } else if (i + 2 < text.size() && text[i] == 'x' &&
                                    HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-                            value.push_back(
-                                static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
+                            value.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 +
+                                                              HexDigit(text[i + 2])));
                             i += 3;
                         } else {
                             why = "a backslash in quotes must be followed by xNN, \" or \\";
@@ -97,6 +101,24 @@ bool Tokenize(const std::string& text, Line& line, std::string& why) {
     return true;
 }
 
+// Bytes a terminal would not show as themselves become \xNN, so a message about a line
+// with control characters or another encoding's bytes still reads as one clean line.
+std::string Printable(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F) {
+            out.push_back(ch);
+        } else {
+            out += "\\x";
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0xF]);
+        }
+    }
+    return out;
+}
+
 bool Unsigned(const std::string& text, uint64_t max, uint64_t& out) {
     if (text.empty() || text.size() > 20) return false;
     for (char c : text)
@@ -108,9 +130,44 @@ bool Unsigned(const std::string& text, uint64_t max, uint64_t& out) {
     return true;
 }
 
+// A decimal number, or a hexadecimal one after 0x as control codes are usually written.
+bool Number(const std::string& text, uint64_t max, uint64_t& out) {
+    if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+        return Unsigned(text, max, out);
+    if (text.size() > 18) return false;
+    uint64_t v = 0;
+    for (size_t i = 2; i < text.size(); ++i) {
+        const int d = HexDigit(text[i]);
+        if (d < 0) return false;
+        v = v * 16 + static_cast<uint64_t>(d);
+    }
+    if (v > max) return false;
+    out = v;
+    return true;
+}
+
+struct CallName {
+    const char* name;
+    Call call;
+};
+constexpr CallName kCalls[] = {
+    {"GetClassDevs", Call::GetClassDevs},
+    {"EnumDeviceInterfaces", Call::EnumDeviceInterfaces},
+    {"GetDeviceInterfaceDetail", Call::GetDeviceInterfaceDetail},
+    {"GetDeviceRegistryProperty", Call::GetDeviceRegistryProperty},
+    {"DestroyDeviceInfoList", Call::DestroyDeviceInfoList},
+    {"CreateFile", Call::CreateFile},
+    {"DeviceIoControl", Call::DeviceIoControl},
+    {"CloseHandle", Call::CloseHandle},
+    {"HeapAlloc", Call::HeapAlloc},
+    {"HeapFree", Call::HeapFree},
+};
+
 // The parsed scenario, applied to the machine only when the whole text is sound.
 struct Parsed {
+    bool busGiven = false;
     bool busPresent = true;
+    std::vector<Fault> faults;
     std::vector<Drive> drives;
     struct Virtual {
         uint32_t serial;
@@ -129,7 +186,8 @@ public:
         if (kind == "bus") return Bus(line, why);
         if (kind == "drive") return DriveLine(line, why);
         if (kind == "virtual") return VirtualLine(line, why);
-        why = "unknown fact '" + kind + "' (bus, drive or virtual)";
+        if (kind == "fault") return FaultLine(line, why);
+        why = "unknown fact '" + kind + "' (bus, drive, virtual or fault)";
         return false;
     }
 
@@ -150,6 +208,11 @@ private:
             why = "write 'bus present' or 'bus absent'";
             return false;
         }
+        if (out_.busGiven) {
+            why = "the bus is described twice";
+            return false;
+        }
+        out_.busGiven = true;
         out_.busPresent = line.words[1] == "present";
         return true;
     }
@@ -160,9 +223,10 @@ private:
             why = "a drive needs its number (0 to 999) after 'drive'";
             return false;
         }
-        if (!OnlyKeys(line, {"size", "vendor", "product", "bus", "style", "pdo", "lastblock",
-                             "blocksize"},
-                      why))
+        if (!OnlyKeys(
+                line,
+                {"size", "vendor", "product", "bus", "style", "pdo", "lastblock", "blocksize"},
+                why))
             return false;
         Drive d;
         d.number = static_cast<int>(number);
@@ -193,9 +257,12 @@ private:
             d.busType = static_cast<uint32_t>(n);
         }
         if (const std::string* v = get("style")) {
-            if (*v == "mbr") d.partitionStyle = 0;
-            else if (*v == "gpt") d.partitionStyle = 1;
-            else if (*v == "raw") d.partitionStyle = 2;
+            if (*v == "mbr")
+                d.partitionStyle = 0;
+            else if (*v == "gpt")
+                d.partitionStyle = 1;
+            else if (*v == "raw")
+                d.partitionStyle = 2;
             else {
                 why = "style= wants mbr, gpt or raw";
                 return false;
@@ -234,8 +301,7 @@ private:
 
     bool VirtualLine(const Line& line, std::string& why) {
         uint64_t serial = 0;
-        if (line.words.size() != 2 || !Unsigned(line.words[1], UINT32_MAX, serial) ||
-            serial == 0) {
+        if (line.words.size() != 2 || !Unsigned(line.words[1], UINT32_MAX, serial) || serial == 0) {
             why = "a virtual drive needs its serial number (1 to 4294967295) after 'virtual'";
             return false;
         }
@@ -274,6 +340,58 @@ private:
         return true;
     }
 
+    bool FaultLine(const Line& line, std::string& why) {
+        const CallName* call = nullptr;
+        if (line.words.size() == 2)
+            for (const CallName& c : kCalls)
+                if (line.words[1] == c.name) call = &c;
+        if (!call) {
+            why = "a fault needs the call that fails after 'fault':";
+            for (const CallName& c : kCalls) why += std::string(" ") + c.name;
+            return false;
+        }
+        if (!OnlyKeys(line, {"error", "nth", "ioctl", "drive", "bus"}, why)) return false;
+        Fault f;
+        f.call = call->call;
+        uint64_t n = 0;
+        auto e = line.values.find("error");
+        if (e == line.values.end() || !Number(e->second, UINT32_MAX, n) || n == 0) {
+            why = "a fault needs error=CODE, a Win32 error code above 0";
+            return false;
+        }
+        f.error = static_cast<uint32_t>(n);
+        if (auto v = line.values.find("nth"); v != line.values.end()) {
+            if (!Unsigned(v->second, 1000000, n)) {
+                why = "nth= wants a number (0: every matching call)";
+                return false;
+            }
+            f.nth = static_cast<int>(n);
+        }
+        if (auto v = line.values.find("ioctl"); v != line.values.end()) {
+            if (!Number(v->second, UINT32_MAX, n)) {
+                why = "ioctl= wants a control code";
+                return false;
+            }
+            f.ioctl = static_cast<uint32_t>(n);
+        }
+        if (auto v = line.values.find("drive"); v != line.values.end()) {
+            if (!Unsigned(v->second, 999, n)) {
+                why = "drive= wants a drive number";
+                return false;
+            }
+            f.drive = static_cast<int>(n);
+        }
+        if (auto v = line.values.find("bus"); v != line.values.end()) {
+            if (v->second != "0" && v->second != "1") {
+                why = "bus= wants 0 or 1";
+                return false;
+            }
+            f.bus = v->second == "1";
+        }
+        out_.faults.push_back(f);
+        return true;
+    }
+
     Parsed& out_;
 };
 
@@ -282,7 +400,9 @@ private:
 bool LoadScenario(const std::string& text, SimulatedMachine& machine, std::string& error) {
     Parsed parsed;
     Parser parser(parsed);
-    std::istringstream in(text);
+    // Editors on Windows like to start a UTF-8 file with a byte-order mark.
+    constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+    std::istringstream in(text.compare(0, 3, kByteOrderMark) == 0 ? text.substr(3) : text);
     std::string raw;
     for (int number = 1; std::getline(in, raw); ++number) {
         Line line;
@@ -294,7 +414,7 @@ bool LoadScenario(const std::string& text, SimulatedMachine& machine, std::strin
         }
         if (sound && !line.words.empty()) sound = parser.Parse(line, why);
         if (!sound) {
-            error = "line " + std::to_string(number) + ": " + why;
+            error = "line " + std::to_string(number) + ": " + Printable(why);
             return false;
         }
     }
@@ -305,18 +425,33 @@ bool LoadScenario(const std::string& text, SimulatedMachine& machine, std::strin
     for (Drive& d : parsed.drives)
         if (d.deviceObjectName.empty()) machine.AddDrive(d);
     for (const auto& v : parsed.virtuals) machine.AddVirtualDrive(v.serial, v.drive, v.mounted);
+    for (const Fault& f : parsed.faults) machine.InjectFault(f);
     return true;
 }
 
 bool LoadScenarioFile(const std::string& path, SimulatedMachine& machine, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read " + path;
+    const std::string shown = Printable(path);
+    // A folder opens as a stream on some systems and would load as an empty machine. (stat
+    // rather than std::filesystem, which adds a tenth of a megabyte to every program.)
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        error = shown + " is a folder, not a scenario file";
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return LoadScenario(text.str(), machine, error);
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = shown + " cannot be read: " + (errno ? std::strerror(errno) : "open failed");
+        return false;
+    }
+    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (file.bad()) {
+        error = shown + " cannot be read: the read failed part way";
+        return false;
+    }
+    if (LoadScenario(text, machine, error)) return true;
+    error = shown + ", " + error;
+    return false;
 }
 
 }  // namespace sim

@@ -3,6 +3,9 @@
 //   drive N size=BYTES [vendor="..."] [product="..."] [bus=TYPE] [style=mbr|gpt|raw]
 //         [pdo=NAME] [lastblock=N] [blocksize=N]
 //   virtual SERIAL drive=N [mounted=0|1]
+//   fault CALL error=CODE [nth=N] [ioctl=CODE] [drive=N] [bus=0|1]
+// A fault makes the named device call (CreateFile, DeviceIoControl, ... as in sim::Call) fail
+// with CODE: every matching call, or only the nth; ioctl, drive and bus narrow what matches.
 // '#' starts a comment; values with blanks go in double quotes, where \xNN stands for any
 // byte, \" for a quote and \\ for a backslash.
 #pragma once
@@ -14,8 +17,11 @@
 namespace sim {
 
 // Adds what text describes to machine and returns true. A malformed text is refused as a
-// whole: error says "line N: what is wrong" and machine is left as it was.
+// whole: error says "line N: what is wrong" and machine is left as it was. A UTF-8
+// byte-order mark at the start is skipped.
 bool LoadScenario(const std::string& text, SimulatedMachine& machine, std::string& error);
+// The same for a file; error begins with the path ("PATH, line N: ...", "PATH is a folder,
+// not a scenario file", "PATH cannot be read: ...").
 bool LoadScenarioFile(const std::string& path, SimulatedMachine& machine, std::string& error);
 
 }  // namespace sim

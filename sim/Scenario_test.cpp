@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 namespace sim {
 namespace {
 
@@ -51,14 +54,30 @@ TEST(ScenarioTest, AMalformedLineIsNamedAndNothingIsLoaded) {
         {"drive 1 size=10 colour=red", "line 1: unknown key 'colour'"},
         {"drive 1 size=10 style=apm", "line 1: style= wants mbr, gpt or raw"},
         {"drive 1 size=10 product=\"open", "line 1: a quoted value has no closing quote"},
-        {"drive 1 size=10 product=\"a\\q\"", "line 1: a backslash in quotes must be followed by xNN, \" or \\"},
+        {"drive 1 size=10 product=\"a\\q\"",
+         "line 1: a backslash in quotes must be followed by xNN, \" or \\"},
         {"\n\nvirtual 3 drive=1", "line 3: drive 1 is not described above"},
-        {"drive 1 size=10\nvirtual 0 drive=1", "line 2: a virtual drive needs its serial number (1 to 4294967295) after 'virtual'"},
+        {"drive 1 size=10\nvirtual 0 drive=1",
+         "line 2: a virtual drive needs its serial number (1 to 4294967295) after 'virtual'"},
         {"drive 1 size=10\nvirtual 3 drive=1 mounted=2", "line 2: mounted= wants 0 or 1"},
-        {"drive 1 size=1\ndrive 2 size=1\nvirtual 3 drive=1\nvirtual 3 drive=2", "line 4: serial number 3 is used twice"},
+        {"drive 1 size=1\ndrive 2 size=1\nvirtual 3 drive=1\nvirtual 3 drive=2",
+         "line 4: serial number 3 is used twice"},
         {"drive 1 size=1 pdo=\\D\ndrive 2 size=1 pdo=\\D", "line 2: pdo=\\D is used by drive 1"},
         {"bus maybe", "line 1: write 'bus present' or 'bus absent'"},
-        {"disk 1 size=10", "line 1: unknown fact 'disk' (bus, drive or virtual)"},
+        {"disk 1 size=10", "line 1: unknown fact 'disk' (bus, drive, virtual or fault)"},
+        {"bus absent\nbus present", "line 2: the bus is described twice"},
+        {"drive 2 size=1 k\x01y=3", "line 1: unknown key 'k\\x01y'"},
+        {"drive 2 size=1 pdo=\xC3\xA9\ndrive 3 size=1 pdo=\xC3\xA9",
+         "line 2: pdo=\\xC3\\xA9 is used by drive 2"},
+        {"\x7F\x1B[31m", "line 1: unknown fact '\\x7F\\x1B[31m' (bus, drive, virtual or fault)"},
+        {"fault CreateFile", "line 1: a fault needs error=CODE, a Win32 error code above 0"},
+        {"fault CreateFile error=0",
+         "line 1: a fault needs error=CODE, a Win32 error code above 0"},
+        {"fault DeviceIoControl error=5 ioctl=0xZZ", "line 1: ioctl= wants a control code"},
+        {"fault DeviceIoControl error=5 bus=2", "line 1: bus= wants 0 or 1"},
+        {"fault DeviceIoControl error=5 nth=x",
+         "line 1: nth= wants a number (0: every matching call)"},
+        {"fault DeviceIoControl error=5 when=now", "line 1: unknown key 'when'"},
     };
     for (const auto& c : cases) {
         SimulatedMachine machine;
@@ -78,9 +97,101 @@ TEST(ScenarioTest, AMalformedLineIsNamedAndNothingIsLoaded) {
 TEST(ScenarioTest, GeneratedNamesNeverTakeAGivenOne) {
     SimulatedMachine machine;
     std::string error;
-    ASSERT_TRUE(LoadScenario("drive 0 size=1\ndrive 1 size=1 pdo=\\Device\\00000032\n", machine,
-                             error));
+    ASSERT_TRUE(
+        LoadScenario("drive 0 size=1\ndrive 1 size=1 pdo=\\Device\\00000032\n", machine, error));
     EXPECT_NE(machine.FindDrive(0)->deviceObjectName, machine.FindDrive(1)->deviceObjectName);
+}
+
+TEST(ScenarioTest, AFaultNamesItsCallAndOnlyFailsWhatMatches) {
+    SimulatedMachine machine;
+    std::string error;
+    ASSERT_TRUE(
+        LoadScenario("drive 1 size=1\ndrive 2 size=1\n"
+                     "fault CreateFile error=0x15 drive=2 nth=2\n",
+                     machine, error))
+        << error;
+    const auto open = [&](const wchar_t* path) {
+        platform::OsHandle h = platform::kInvalidHandle;
+        const uint32_t e = machine.CreateFileW(path, 0, 3, platform::kOpenExisting, 0, &h);
+        if (!e) machine.CloseHandle(h);
+        return e;
+    };
+    EXPECT_EQ(0u, open(L"\\\\.\\PhysicalDrive2"));
+    EXPECT_EQ(0u, open(L"\\\\.\\PhysicalDrive1"));
+    EXPECT_EQ(21u, open(L"\\\\.\\PhysicalDrive2"));
+    EXPECT_EQ(0u, open(L"\\\\.\\PhysicalDrive2"));
+
+    std::string names;
+    EXPECT_FALSE(LoadScenario("fault OpenFile error=5", machine, error));
+    EXPECT_EQ(
+        "line 1: a fault needs the call that fails after 'fault': GetClassDevs "
+        "EnumDeviceInterfaces GetDeviceInterfaceDetail GetDeviceRegistryProperty "
+        "DestroyDeviceInfoList CreateFile DeviceIoControl CloseHandle HeapAlloc HeapFree",
+        error);
+}
+
+TEST(ScenarioTest, AByteOrderMarkAtTheStartIsSkipped) {
+    SimulatedMachine machine;
+    std::string error;
+    EXPECT_TRUE(
+        LoadScenario("\xEF\xBB\xBF"
+                     "bus absent\ndrive 3 size=7\n",
+                     machine, error))
+        << error;
+    EXPECT_FALSE(machine.BusPresent());
+    EXPECT_NE(nullptr, machine.FindDrive(3));
+    // Anywhere else the same bytes are not a fact.
+    SimulatedMachine other;
+    EXPECT_FALSE(
+        LoadScenario("drive 3 size=7\n\xEF\xBB\xBF"
+                     "bus absent\n",
+                     other, error));
+    EXPECT_EQ("line 2: unknown fact '\\xEF\\xBB\\xBFbus' (bus, drive, virtual or fault)", error);
+}
+
+// A scenario file in a folder of its own, removed again at the end.
+class ScenarioFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ =
+            std::filesystem::temp_directory_path() /
+            ("scenario-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+    std::string Write(const std::string& name, const std::string& text) {
+        const auto path = folder_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+
+    std::filesystem::path folder_;
+};
+
+TEST_F(ScenarioFileTest, AFileLoadsAndWhatIsNotAReadableFileIsRefusedWithTheReason) {
+    SimulatedMachine machine;
+    std::string error;
+    EXPECT_TRUE(LoadScenarioFile(Write("a.scenario",
+                                       "\xEF\xBB\xBF"
+                                       "drive 4 size=9\r\n"),
+                                 machine, error))
+        << error;
+    EXPECT_NE(nullptr, machine.FindDrive(4));
+
+    SimulatedMachine untouched;
+    const std::string folder = folder_.string();
+    EXPECT_FALSE(LoadScenarioFile(folder, untouched, error));
+    EXPECT_EQ(folder + " is a folder, not a scenario file", error);
+
+    const std::string missing = (folder_ / "missing.scenario").string();
+    EXPECT_FALSE(LoadScenarioFile(missing, untouched, error));
+    EXPECT_EQ(0u, error.rfind(missing + " cannot be read: ", 0)) << error;
+
+    const std::string bad = Write("bad.scenario", "drive 1 size=1\ndrive 1 size=1\n");
+    EXPECT_FALSE(LoadScenarioFile(bad, untouched, error));
+    EXPECT_EQ(bad + ", line 2: drive 1 is described twice", error);
+    EXPECT_TRUE(untouched.Drives().empty());
 }
 
 }  // namespace
