@@ -3,6 +3,7 @@
 // cmd.exe, the updater stand-in placed in the install folder, the system's help viewer) and
 // the dialog does not wait for it. The demonstration runs in a job whose completion port names
 // every process started inside it, however briefly it lives; closing the job ends them all.
+// OVERREACH_PROGRAM names the program to click (default: OverreachDemo.exe beside this test).
 #include <windows.h>
 
 #include <psapi.h>
@@ -128,8 +129,11 @@ TEST(ToolButtonsTest, EachButtonStartsItsProgramAndTheDialogGoesOn) {
 
     JobWatch job;
     ASSERT_TRUE(job.Ready());
+    wchar_t program[MAX_PATH] = L"OverreachDemo.exe";
+    const DWORD named = GetEnvironmentVariableW(L"OVERREACH_PROGRAM", program, MAX_PATH);
+    if (named == 0 || named >= MAX_PATH) wcscpy(program, L"OverreachDemo.exe");
     OtherProcess demo;
-    ASSERT_TRUE(demo.Start(L"OverreachDemo.exe", CREATE_SUSPENDED)) << GetLastError();
+    ASSERT_TRUE(demo.Start(program, CREATE_SUSPENDED)) << GetLastError();
     ASSERT_TRUE(job.Add(demo.Process())) << GetLastError();
     ASSERT_TRUE(demo.Resume());
     HWND dialog = WaitForWindow(

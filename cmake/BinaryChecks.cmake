@@ -80,6 +80,16 @@ add_test(NAME shipping_demo_window COMMAND ${on64} ${OVERREACH_TEST_BUILD}/app/d
 set_tests_properties(shipping_demo_window PROPERTIES TIMEOUT 120 ENVIRONMENT
   "OVERREACH_PROGRAM=$<TARGET_FILE:OverreachDemo>;OVERREACH_SCREENSHOT=${CMAKE_BINARY_DIR}/app/overreach-demo.png")
 
+# Its Partition, live-update and help buttons, clicked by id, start their programs on both
+# platforms (the updater is the test build's stand-in, placed by the test).
+foreach(platform 64 32)
+  add_test(NAME shipping_tool_buttons_on${platform}bitWindows
+           COMMAND ${on${platform}} ${OVERREACH_TEST_BUILD}/app/tool_buttons_test.exe
+           WORKING_DIRECTORY ${OVERREACH_TEST_BUILD}/app)
+  set_tests_properties(shipping_tool_buttons_on${platform}bitWindows PROPERTIES TIMEOUT 120
+    ENVIRONMENT "OVERREACH_PROGRAM=$<TARGET_FILE:OverreachDemo>;OVERREACH_TEST_WINDOWS=${platform}")
+endforeach()
+
 # The support tool scans an example machine.
 add_test(NAME shipping_scan
          COMMAND ${on64} $<TARGET_FILE:OverreachScan> ${CMAKE_SOURCE_DIR}/console/examples/mixed.scenario)
