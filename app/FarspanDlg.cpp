@@ -1,6 +1,9 @@
 #include "app/FarspanDlg.h"
 
+#include "app/DiskManagement.h"
 #include "app/DriveListRules.h"
+#include "app/HelpFile.h"
+#include "app/LiveUpdate.h"
 #include "platform/Diagnostics.h"
 #include "res/resource.h"
 #include "res/version.h"
@@ -48,6 +51,9 @@ const ui::MessageMap& CFarspanDlg::ClassMap() {
         ui::OnCommand<&CFarspanDlg::OnLbnSelchangeListDrive>(IDC_LIST_DRIVE, LBN_SELCHANGE),
         ui::OnCommandRange<&CFarspanDlg::OnBnClickedCapacityLabel>(IDC_CAPACITY_VALUE_0,
                                                                    IDC_CAPACITY_VALUE_4),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnPartition>(IDC_BTN_PARTITION),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnLiveupdate>(IDC_BTN_LIVEUPDATE),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnHelp>(IDC_BTN_HELP),
     };
     static const ui::MessageMap map{&CDialogSK::ClassMap(), entries};
     return map;
@@ -310,6 +316,19 @@ void CFarspanDlg::OnBnClickedBtnClose() {
 
 void CFarspanDlg::OnBnClickedBtnMinimize() {
     Show(SW_MINIMIZE);
+}
+
+// The external tools: none waits for the program it starts.
+void CFarspanDlg::OnBnClickedBtnPartition() {
+    OpenDiskManagement(io_, Handle());
+}
+
+void CFarspanDlg::OnBnClickedBtnLiveupdate() {
+    StartLiveUpdate(io_, Handle());
+}
+
+void CFarspanDlg::OnBnClickedBtnHelp() {
+    OpenHelpFile(io_, Handle());
 }
 
 }  // namespace app

@@ -53,6 +53,9 @@ private:
 
     void OnBnClickedBtnClose();
     void OnBnClickedBtnMinimize();
+    void OnBnClickedBtnPartition();
+    void OnBnClickedBtnLiveupdate();
+    void OnBnClickedBtnHelp();
     void OnLbnSelchangeListDrive();
     void OnBnClickedCapacityLabel(UINT id);
 
