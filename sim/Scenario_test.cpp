@@ -42,8 +42,8 @@ virtual 9 drive=17 mounted=0
     EXPECT_FALSE(machine.Bus().VirtualDrives().at(9).mounted);
 }
 
-// A plugged-in virtual drive is on the machine as the bus driver's drive, under the first
-// free number; one that is not plugged in is not.
+// A plugged-in virtual drive is on the machine as the bus driver's drive, numbered after the
+// others; one that is not plugged in is not.
 TEST(ScenarioTest, PluggedInVirtualDrivesAppearAsDrives) {
     SimulatedMachine machine;
     std::string error;
@@ -53,7 +53,7 @@ TEST(ScenarioTest, PluggedInVirtualDrivesAppearAsDrives) {
                      machine, error))
         << error;
     ASSERT_EQ(3u, machine.Drives().size());
-    const Drive* upper = machine.FindDrive(1);
+    const Drive* upper = machine.FindDrive(3);
     ASSERT_NE(nullptr, upper);
     EXPECT_EQ(upper, machine.FindVirtualDriveDisk(3));
     EXPECT_EQ(6001175126016u - kAddressLimitBytes, upper->size);  // itself beyond the limit

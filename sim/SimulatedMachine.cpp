@@ -110,9 +110,9 @@ void SimulatedMachine::SyncVirtualDriveDisks() {
         const Drive* parent = DriveByName(v.physicalName);
         if (!parent || parent->size <= kAddressLimitBytes) continue;
         // The bus driver's child: the part beyond the address limit, not yet initialised,
-        // under the next drive number the system has free.
+        // numbered after the drives already there.
         Drive disk;
-        while (FindDrive(disk.number)) ++disk.number;
+        for (const Drive& d : drives_) disk.number = std::max(disk.number, d.number + 1);
         disk.vendor = kVirtualDriveVendor;
         disk.product = kVirtualDriveProduct;
         disk.busType = kBusTypeVirtual;

@@ -202,7 +202,7 @@ TEST_F(MachineTest, PluggedInVirtualDrivesAreDrivesOfTheMachine) {
     ASSERT_EQ(0u, Send(0x2A4004, PlugIn(4, big)));
     const Drive* disk = machine.FindVirtualDriveDisk(4);
     ASSERT_NE(nullptr, disk);
-    EXPECT_EQ(1, disk->number);  // the next number the machine has free
+    EXPECT_EQ(4, disk->number);  // after the drives already there
     EXPECT_EQ(3000592982016u - kAddressLimitBytes, disk->size);
     EXPECT_EQ(disk->size / 512 - 1, disk->lastBlockAddress);
     EXPECT_EQ(2u, disk->partitionStyle);  // not yet initialised
@@ -214,7 +214,7 @@ TEST_F(MachineTest, PluggedInVirtualDrivesAreDrivesOfTheMachine) {
 
     // A new disk interface, opened like any other.
     HandleOwner file(machine);
-    EXPECT_EQ(0u, machine.CreateFileW(SimulatedMachine::DiskInterfacePath(1).c_str(), 0, 3,
+    EXPECT_EQ(0u, machine.CreateFileW(SimulatedMachine::DiskInterfacePath(4).c_str(), 0, 3,
                                       kOpenExisting, 0, file.Receive()));
     file.Reset();
 
@@ -223,7 +223,7 @@ TEST_F(MachineTest, PluggedInVirtualDrivesAreDrivesOfTheMachine) {
     EXPECT_EQ(3u, machine.Drives().size());
     EXPECT_EQ(0u, Send(0x2A4008, Request(20, 20, 4)));
     EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(4));
-    EXPECT_EQ(nullptr, machine.FindDrive(1));
+    EXPECT_EQ(nullptr, machine.FindDrive(4));
     EXPECT_EQ((std::vector<size_t>{3, 2}), drivesSeenByObserver);
 
     // A virtual drive known but not plugged in has no drive until it is plugged in again.
@@ -231,7 +231,7 @@ TEST_F(MachineTest, PluggedInVirtualDrivesAreDrivesOfTheMachine) {
     EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(6));
     ASSERT_EQ(0u, Send(0x2A4004, PlugIn(6, big)));
     ASSERT_NE(nullptr, machine.FindVirtualDriveDisk(6));
-    EXPECT_EQ(1, machine.FindVirtualDriveDisk(6)->number);
+    EXPECT_EQ(4, machine.FindVirtualDriveDisk(6)->number);
     EXPECT_EQ(SimulatedMachine::Resources{}, machine.Outstanding());
 }
 
