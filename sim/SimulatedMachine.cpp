@@ -79,6 +79,10 @@ const Drive* SimulatedMachine::FindDrive(int number) const {
     return nullptr;
 }
 
+bool SimulatedMachine::RemoveDrive(int number) {
+    return std::erase_if(drives_, [&](const Drive& d) { return d.number == number; }) != 0;
+}
+
 const Drive* SimulatedMachine::DriveByName(const std::u16string& name) const {
     for (const auto& d : drives_)
         if (Units(d.deviceObjectName) == name) return &d;

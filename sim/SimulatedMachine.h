@@ -68,6 +68,8 @@ public:
     // Adds a drive; an empty device object name gets a unique \Device\000000NN.
     const Drive& AddDrive(Drive drive);
     const Drive* FindDrive(int number) const;
+    // Takes a drive out, as when it is pulled from the machine; false when there is none.
+    bool RemoveDrive(int number);
     const std::vector<Drive>& Drives() const { return drives_; }
     // A virtual drive that already exists on drive number driveNumber. While it is plugged in
     // the machine shows it as a drive of its own, as after a plug-in.
