@@ -12,6 +12,7 @@
 #include "app/SystemError.h"
 #include "app/demo/BuiltInScenario.h"
 #include "app/testing/MessageBoxes.h"
+#include "busctl/BusOperations.h"
 #include "platform/Utf16.h"
 #include "res/resource.h"
 #include "sim/Scenario.h"
@@ -337,6 +338,151 @@ TEST_F(OperationsTest, EachFailingStepIsOneMessageAndTheStateAsBefore) {
             EXPECT_EQ(Resources{}, m.Outstanding());
         }
     }
+}
+
+// --- device changes ------------------------------------------------------------------------
+
+TEST_F(OperationsTest, EveryNamedEventWritesItsLineAndNothingIsRefused) {
+    Open();
+    const struct {
+        WPARAM event;
+        const wchar_t* name;
+    } events[] = {
+        {DBT_QUERYCHANGECONFIG, L"DBT_QUERYCHANGECONFIG"},
+        {DBT_CONFIGCHANGED, L"DBT_CONFIGCHANGED"},
+        {DBT_CONFIGCHANGECANCELED, L"DBT_CONFIGCHANGECANCELED"},
+        {DBT_DEVICEARRIVAL, L"DBT_DEVICEARRIVAL"},
+        {DBT_DEVICEQUERYREMOVE, L"DBT_DEVICEQUERYREMOVE"},
+        {DBT_DEVICEQUERYREMOVEFAILED, L"DBT_DEVICEQUERYREMOVEFAILED"},
+        {DBT_DEVICEREMOVEPENDING, L"DBT_DEVICEREMOVEPENDING"},
+        {DBT_DEVICEREMOVECOMPLETE, L"DBT_DEVICEREMOVECOMPLETE"},
+        {DBT_DEVICETYPESPECIFIC, L"DBT_DEVICETYPESPECIFIC"},
+        {DBT_CUSTOMEVENT, L"DBT_CUSTOMEVENT"},
+        {DBT_DEVNODES_CHANGED, L"DBT_DEVNODES_CHANGED"},
+    };
+    // A port, not a volume: the events that look at the header change nothing for it.
+    DEV_BROADCAST_HDR port{sizeof(port), DBT_DEVTYP_PORT, 0};
+    for (const auto& e : events) {
+        machine().ClearRecords();
+        EXPECT_EQ(0, Broadcast(e.event, reinterpret_cast<LPARAM>(&port))) << e.name;
+        ASSERT_EQ(1u, machine().DebugLines().size()) << e.name;
+        EXPECT_EQ(std::wstring(L"OnMyDeviceChange Info - ") + e.name + L"\n",
+                  machine().DebugLines()[0]);
+        EXPECT_TRUE(machine().Ioctls().empty()) << e.name;  // nothing scanned yet
+    }
+    machine().ClearRecords();
+    EXPECT_EQ(0, Broadcast(0x1234));
+    EXPECT_TRUE(machine().DebugLines().empty());
+    // Events that carry no header at all are not read through.
+    EXPECT_EQ(0, Broadcast(DBT_DEVICEARRIVAL, 0));
+    Pump();
+}
+
+TEST_F(OperationsTest, ABroadcastThatChangesNothingLeavesTheWindowAlone) {
+    Open();
+    Select(2);
+    ui::RepaintNow(dialog->Handle());
+    const auto lines = ListLines();
+    const std::string buttons = Buttons();
+    const CapacityChart chart = dialog->Chart();
+    machine().ClearRecords();
+    Broadcast(DBT_DEVNODES_CHANGED);
+    MSG m;
+    // Only the rebuild message is waiting: handled here, it must leave nothing to repaint.
+    while (PeekMessageW(&m, dialog->Handle(), 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE))
+        DispatchMessageW(&m);
+    EXPECT_EQ(1u, Scans(3));
+    RECT dirty{};
+    EXPECT_FALSE(GetUpdateRect(Item(IDC_LIST_DRIVE), &dirty, FALSE));
+    EXPECT_EQ(lines, ListLines());
+    EXPECT_EQ(2, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+    EXPECT_EQ(buttons, Buttons());
+    EXPECT_EQ(0, std::memcmp(&chart, &dialog->Chart(), sizeof(chart)));
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, AGroupAddedOrRemovedSelectsTheFirstLineAChangedOneKeepsIt) {
+    Open();
+    Select(2);
+    sim::Drive big;
+    big.number = 7;
+    big.size = 3000592982016;
+    big.product = "NEW DRIVE";
+    big.lastBlockAddress = big.size / 512 - 1;
+    machine().AddDrive(big);
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    ASSERT_EQ(4u, ListLines().size());
+    EXPECT_EQ(0, dialog->SelectedIndex());
+    EXPECT_EQ(0, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+    EXPECT_EQ("011", Buttons());
+
+    Select(1);
+    machine().RemoveDrive(7);
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    ASSERT_EQ(3u, ListLines().size());
+    EXPECT_EQ(0, dialog->SelectedIndex());
+
+    // Same number of lines, one of them changed: the selection stays where it was.
+    Select(1);
+    ASSERT_EQ(0u,
+              busctl::PlugInVirtualDisk(machine(), 9, machine().FindDrive(2)->deviceObjectName));
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    EXPECT_EQ(1, dialog->SelectedIndex());
+    EXPECT_EQ(1, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+    EXPECT_EQ(9u, dialog->Groups()[1].SerialNo);
+    EXPECT_EQ("011", Buttons());
+    // One line per group, with its virtual drive's name (empty without one).
+    const std::vector<std::wstring> named(machine().DebugLines().end() - 3,
+                                          machine().DebugLines().end());
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = Virtual Disk 1\n",
+                  L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = Virtual Disk 9\n",
+                  L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = Virtual Disk 2\n"}),
+              named);
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, AVolumeArrivalRebuildsAndKeepsTheIndexOtherTypesDoNothing) {
+    Open();
+    Select(1);
+    machine().RemoveDrive(3);  // the last line goes
+    DEV_BROADCAST_HDR volume{sizeof(volume), DBT_DEVTYP_VOLUME, 0};
+    DEV_BROADCAST_HDR deviceInterface{sizeof(deviceInterface), DBT_DEVTYP_DEVICEINTERFACE, 0};
+    machine().ClearRecords();
+    Broadcast(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&deviceInterface));
+    Broadcast(DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&deviceInterface));
+    EXPECT_TRUE(machine().Ioctls().empty());
+    EXPECT_EQ(3u, ListLines().size());
+
+    Broadcast(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume));
+    EXPECT_EQ(2u, ListLines().size());
+    EXPECT_EQ(1, dialog->SelectedIndex());  // shorter, and still on the same line
+    EXPECT_EQ(1, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+
+    machine().RemoveDrive(1);
+    Broadcast(DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume));
+    EXPECT_EQ(1u, ListLines().size());
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, ABurstOfBroadcastsCostsOneRescan) {
+    Open();
+    machine().ClearRecords();
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(0, Broadcast(DBT_DEVNODES_CHANGED));
+    EXPECT_EQ(5u, machine().DebugLines().size());
+    EXPECT_TRUE(machine().Ioctls().empty());  // nothing scanned while the burst comes in
+    Pump();
+    EXPECT_EQ(1u, Scans(3));
+    EXPECT_EQ(600u, machine().SleptMilliseconds());
+
+    // A broadcast after the rescan asks for one of its own.
+    machine().ClearRecords();
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    EXPECT_EQ(1u, Scans(3));
 }
 
 }  // namespace
