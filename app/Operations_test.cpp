@@ -340,6 +340,19 @@ TEST_F(OperationsTest, EachFailingStepIsOneMessageAndTheStateAsBefore) {
     }
 }
 
+// A code the system has no words for still names itself, in the same box.
+TEST_F(OperationsTest, ACodeWithoutSystemTextIsShownInHexadecimal) {
+    Open();
+    Select(1);
+    machine().InjectFault({sim::Call::DeviceIoControl, 0xDEAD, 0, kPlugIn});
+    Click(IDC_BTN_CREATE);
+    ASSERT_EQ(1u, answerer->Boxes().size());
+    EXPECT_EQ(L"Error 0x8007DEAD", answerer->Boxes()[0].text);
+    EXPECT_EQ(L"Overreach", answerer->Boxes()[0].caption);
+    EXPECT_TRUE(answerer->Boxes()[0].exclamationIcon);
+    EXPECT_EQ("100", Buttons());
+}
+
 // --- device changes ------------------------------------------------------------------------
 
 TEST_F(OperationsTest, EveryNamedEventWritesItsLineAndNothingIsRefused) {

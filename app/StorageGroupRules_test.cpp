@@ -1,5 +1,7 @@
 #include "app/StorageGroupRules.h"
 
+#include "app/SystemErrorText.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -77,6 +79,14 @@ TEST(SameStorageGroupsTest, HeadOfTheAnswerAndTextPastTheTerminatorDoNotCount) {
     EXPECT_TRUE(SameStorageGroups(before, after));
     after[0].State.PhysicalDisk.FriendlyName[busctl::kNameFieldChars - 1] = u'B';
     EXPECT_FALSE(SameStorageGroups(before, after));
+}
+
+TEST(ErrorCodeTest, Win32CodesBecomeHResultsAndNameThemselves) {
+    EXPECT_EQ(0x80070057u, HResultFromWin32(87));
+    EXPECT_EQ(0x8007FFFFu, HResultFromWin32(0x1FFFF));  // only the low 16 bits
+    EXPECT_EQ(0x80004005u, HResultFromWin32(static_cast<int32_t>(0x80004005u)));  // passed on
+    EXPECT_EQ(L"Error 0x80070457", ErrorCodeText(0x80070457u));
+    EXPECT_EQ(L"Error 0x0000002A", ErrorCodeText(42));
 }
 
 TEST(SameStorageGroupsTest, OrderAndLengthCount) {
