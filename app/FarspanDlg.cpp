@@ -46,6 +46,10 @@ CFarspanDlg::CFarspanDlg(platform::DeviceIo& io, InstanceGuard* guard, ui::Windo
 
 const ui::MessageMap& CFarspanDlg::ClassMap() {
     static const ui::MessageEntry entries[] = {
+        ui::OnMessage<&CFarspanDlg::OnMyDeviceChange>(WM_DEVICECHANGE),
+        ui::OnMessage<&CFarspanDlg::OnDeviceNodesChangedPosted>(kDeviceNodesChangedMessage),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnCreate>(IDC_BTN_CREATE),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnRecover>(IDC_BTN_RECOVER),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnClose>(IDC_BTN_CLOSE),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnMinimize>(IDC_BTN_MINIMIZE),
         ui::OnCommand<&CFarspanDlg::OnLbnSelchangeListDrive>(IDC_LIST_DRIVE, LBN_SELCHANGE),
@@ -234,6 +238,12 @@ const disk::StorageGroup* CFarspanDlg::GroupAt(int index) const {
                : nullptr;
 }
 
+disk::StorageGroup* CFarspanDlg::GroupAt(int index) {
+    return index >= 0 && static_cast<size_t>(index) < groups_.size()
+               ? &groups_[static_cast<size_t>(index)]
+               : nullptr;
+}
+
 bool CFarspanDlg::Created(int index) const {
     const disk::StorageGroup* group = GroupAt(index);
     return group && group->State.Created == 1;
@@ -253,6 +263,13 @@ void CFarspanDlg::ApplyButtonsFor(int index, bool touchRecoverAndPartition) {
     }
 }
 
+void CFarspanDlg::ApplyEmptyListButtons() {
+    for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0,
+                   IDC_CAPACITY_VALUE_0})
+        EnableWindow(Item(id), FALSE);
+    RefreshCapacityPanel(0, 0);
+}
+
 void CFarspanDlg::ClearDriveList() {
     groups_.clear();
     listDrive_.ResetContent();
@@ -267,10 +284,7 @@ uint32_t CFarspanDlg::RefreshDriveList() {
     const uint32_t result = disk::ScanStorageGroups(io_, groups_);
 
     if (groups_.empty()) {
-        for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0,
-                       IDC_CAPACITY_VALUE_0})
-            EnableWindow(Item(id), FALSE);
-        RefreshCapacityPanel(0, 0);
+        ApplyEmptyListButtons();
     } else {
         for (const disk::StorageGroup& group : groups_)
             listDrive_.SetItemHeight(

@@ -10,7 +10,6 @@ using namespace platform;
 
 namespace {
 
-
 constexpr size_t kNameFieldBytes = 512;
 constexpr size_t kDescriptorBytes = 1032;
 constexpr size_t kQueryBytes = 2080;
@@ -42,13 +41,19 @@ void PutDescriptor(wire::Bytes& b, size_t at, const std::u16string& friendly,
 BusStandIn::Reply BusStandIn::Handle(uint32_t code, wire::Bytes& b, uint32_t inSize,
                                      uint32_t outSize) {
     switch (code) {
-        case kPlugIn: return PlugIn(b, inSize);
-        case kUnplug: return Unplug(b, inSize);
-        case kQuery: return Query(b, inSize, outSize);
-        case kLookupSerial: return LookupSerial(b, inSize, outSize);
-        case kDiskSize: return DiskSize(b, inSize, outSize);
+        case kPlugIn:
+            return PlugIn(b, inSize);
+        case kUnplug:
+            return Unplug(b, inSize);
+        case kQuery:
+            return Query(b, inSize, outSize);
+        case kLookupSerial:
+            return LookupSerial(b, inSize, outSize);
+        case kDiskSize:
+            return DiskSize(b, inSize, outSize);
         case kRequest3:  // belongs to the set, but nothing this machine models answers it
-        default: return {kErrorInvalidFunction, 0};
+        default:
+            return {kErrorInvalidFunction, 0};
     }
 }
 

@@ -79,10 +79,14 @@ wire::Bytes StorageDescriptorOf(const Drive& drive) {
 DiskReply HandleDiskRequest(const Drive& drive, uint32_t code, wire::Bytes& b, uint32_t inSize,
                             uint32_t outSize) {
     switch (code) {
-        case kIoctlStorageGetDeviceNumber: return DeviceNumber(drive, b, outSize);
-        case kIoctlStorageQueryProperty: return QueryProperty(drive, b, inSize, outSize);
-        case kIoctlDiskGetPartitionInfoEx: return PartitionInfo(drive, b, outSize);
-        default: return {kErrorInvalidFunction, 0};
+        case kIoctlStorageGetDeviceNumber:
+            return DeviceNumber(drive, b, outSize);
+        case kIoctlStorageQueryProperty:
+            return QueryProperty(drive, b, inSize, outSize);
+        case kIoctlDiskGetPartitionInfoEx:
+            return PartitionInfo(drive, b, outSize);
+        default:
+            return {kErrorInvalidFunction, 0};
     }
 }
 

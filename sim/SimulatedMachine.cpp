@@ -1,10 +1,12 @@
 #include "sim/SimulatedMachine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <thread>
 
 #include "platform/Utf16.h"
 #include "sim/DiskStandIn.h"
@@ -17,6 +19,8 @@ namespace {
 
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kSpintActive = 1;
+constexpr uint32_t kBusTypeVirtual = 14;  // STORAGE_BUS_TYPE
+constexpr uint32_t kPartitionStyleRaw = 2;
 
 std::wstring Lower(std::wstring s) {
     for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
@@ -24,19 +28,28 @@ std::wstring Lower(std::wstring s) {
 }
 
 // Where on Linux wchar_t is 32-bit, names are compared as UTF-16 either way.
-std::u16string Units(const std::wstring& s) { return ToUtf16(s); }
+std::u16string Units(const std::wstring& s) {
+    return ToUtf16(s);
+}
 
 // The name exactly as the system spells it: no leading zeros, no trailing characters.
-std::wstring PhysicalDrivePath(int n) { return L"\\\\.\\physicaldrive" + std::to_wstring(n); }
+std::wstring PhysicalDrivePath(int n) {
+    return L"\\\\.\\physicaldrive" + std::to_wstring(n);
+}
 
-void* TokenPointer(uintptr_t token) { return reinterpret_cast<void*>(token); }
-uintptr_t PointerToken(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+void* TokenPointer(uintptr_t token) {
+    return reinterpret_cast<void*>(token);
+}
+uintptr_t PointerToken(const void* p) {
+    return reinterpret_cast<uintptr_t>(p);
+}
 
 }  // namespace
 
 SimulatedMachine::SimulatedMachine()
     : bus_([this](const std::u16string& name) { return DriveByName(name); },
            [this] {
+               SyncVirtualDriveDisks();
                if (observer_) observer_();
            }) {}
 
@@ -66,6 +79,10 @@ const Drive* SimulatedMachine::FindDrive(int number) const {
     return nullptr;
 }
 
+bool SimulatedMachine::RemoveDrive(int number) {
+    return std::erase_if(drives_, [&](const Drive& d) { return d.number == number; }) != 0;
+}
+
 const Drive* SimulatedMachine::DriveByName(const std::u16string& name) const {
     for (const auto& d : drives_)
         if (Units(d.deviceObjectName) == name) return &d;
@@ -76,6 +93,40 @@ void SimulatedMachine::AddVirtualDrive(uint32_t serialNo, int driveNumber, bool 
     const Drive* drive = FindDrive(driveNumber);
     bus_.AddVirtualDrive(
         VirtualDrive{serialNo, drive ? Units(drive->deviceObjectName) : u"", mounted});
+    SyncVirtualDriveDisks();
+}
+
+const Drive* SimulatedMachine::FindVirtualDriveDisk(uint32_t serialNo) const {
+    for (const auto& d : drives_)
+        if (serialNo != 0 && d.virtualSerialNo == serialNo) return &d;
+    return nullptr;
+}
+
+void SimulatedMachine::SyncVirtualDriveDisks() {
+    const auto& virtuals = bus_.VirtualDrives();
+    std::erase_if(drives_, [&](const Drive& d) {
+        if (d.virtualSerialNo == 0) return false;
+        const auto it = virtuals.find(d.virtualSerialNo);
+        return it == virtuals.end() || !it->second.mounted;
+    });
+    for (const auto& [serial, v] : virtuals) {
+        if (!v.mounted || FindVirtualDriveDisk(serial)) continue;
+        const Drive* parent = DriveByName(v.physicalName);
+        if (!parent || parent->size <= kAddressLimitBytes) continue;
+        // The bus driver's child: the part beyond the address limit, not yet initialised,
+        // numbered after the drives already there.
+        Drive disk;
+        for (const Drive& d : drives_) disk.number = std::max(disk.number, d.number + 1);
+        disk.vendor = kVirtualDriveVendor;
+        disk.product = kVirtualDriveProduct;
+        disk.busType = kBusTypeVirtual;
+        disk.partitionStyle = kPartitionStyleRaw;
+        disk.size = parent->size - kAddressLimitBytes;
+        disk.bytesPerBlock = 512;
+        disk.lastBlockAddress = disk.size / disk.bytesPerBlock - 1;
+        disk.virtualSerialNo = serial;
+        AddDrive(std::move(disk));
+    }
 }
 
 std::vector<IoctlRecord> SimulatedMachine::BusRequests() const {
@@ -152,8 +203,7 @@ const SimulatedMachine::InterfaceEntry* SimulatedMachine::FindEntry(InfoSet& set
     return &set.entries[token - 1];
 }
 
-uint32_t SimulatedMachine::GetClassDevs(const Guid& classGuid, uint32_t flags,
-                                        DeviceInfoSet* set) {
+uint32_t SimulatedMachine::GetClassDevs(const Guid& classGuid, uint32_t flags, DeviceInfoSet* set) {
     if (const uint32_t e = Injected({Call::GetClassDevs, 0, -1, classGuid == kBusInterfaceClass}))
         return e;
     if (!set) return kErrorInvalidParameter;
@@ -229,8 +279,8 @@ uint32_t SimulatedMachine::GetDeviceRegistryProperty(DeviceInfoSet set,
                                                      uint32_t* requiredSize) {
     InfoSet* info = FindSet(set);
     const InterfaceEntry* entry = info ? FindEntry(*info, devInfo.Reserved) : nullptr;
-    if (const uint32_t e = Injected({Call::GetDeviceRegistryProperty, 0,
-                                     entry ? entry->drive : -1, entry && entry->drive < 0}))
+    if (const uint32_t e = Injected({Call::GetDeviceRegistryProperty, 0, entry ? entry->drive : -1,
+                                     entry && entry->drive < 0}))
         return e;
     if (!info) return kErrorInvalidHandle;
     if (devInfo.cbSize != sizeof(DeviceInfoData)) return kErrorInvalidUserBuffer;
@@ -304,8 +354,9 @@ uint32_t SimulatedMachine::DeviceIoControl(OsHandle handle, uint32_t code, const
     IoctlRecord record;
     record.code = code;
     record.outSize = outSize;
-    if (in && inSize) record.input.assign(static_cast<const uint8_t*>(in),
-                                          static_cast<const uint8_t*>(in) + inSize);
+    if (in && inSize)
+        record.input.assign(static_cast<const uint8_t*>(in),
+                            static_cast<const uint8_t*>(in) + inSize);
     if (it != files_.end()) {
         record.toBus = it->second.target == Target::Bus;
         record.drive = it->second.drive;
@@ -393,6 +444,7 @@ uint32_t SimulatedMachine::HeapFree(void* block) {
 void SimulatedMachine::Sleep(uint32_t milliseconds) {
     sleptMs_ += milliseconds;
     ++sleepCalls_;
+    if (realWaits_) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 void SimulatedMachine::OutputDebugStringW(const wchar_t* text) {

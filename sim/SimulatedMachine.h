@@ -68,9 +68,14 @@ public:
     // Adds a drive; an empty device object name gets a unique \Device\000000NN.
     const Drive& AddDrive(Drive drive);
     const Drive* FindDrive(int number) const;
+    // Takes a drive out, as when it is pulled from the machine; false when there is none.
+    bool RemoveDrive(int number);
     const std::vector<Drive>& Drives() const { return drives_; }
-    // A virtual drive that already exists on drive number driveNumber.
+    // A virtual drive that already exists on drive number driveNumber. While it is plugged in
+    // the machine shows it as a drive of its own, as after a plug-in.
     void AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted);
+    // The drive that presents virtual drive serialNo, or null while it is not plugged in.
+    const Drive* FindVirtualDriveDisk(uint32_t serialNo) const;
     BusStandIn& Bus() { return bus_; }
 
     void InjectFault(const Fault& fault) { faults_.push_back({fault, 0}); }
@@ -78,7 +83,9 @@ public:
 
     // Runs after the bus driver added, re-plugged or removed a virtual drive, as the
     // system's device-nodes-changed broadcast would follow.
-    void SetDeviceChangeObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+    void SetDeviceChangeObserver(std::function<void()> observer) {
+        observer_ = std::move(observer);
+    }
     // Receives each debugger line as it is written.
     void SetDebugSink(std::function<void(const std::wstring&)> sink) { sink_ = std::move(sink); }
 
@@ -121,6 +128,8 @@ public:
     uint32_t CloseHandle(platform::OsHandle handle) override;
     uint32_t HeapAlloc(size_t bytes, bool zeroFill, void** block) override;
     uint32_t HeapFree(void* block) override;
+    // Waits are recorded; with real waits they also take their time, as on the real system.
+    void SetRealWaits(bool real) { realWaits_ = real; }
     void Sleep(uint32_t milliseconds) override;
     void OutputDebugStringW(const wchar_t* text) override;
 
@@ -161,6 +170,9 @@ private:
     const InterfaceEntry* FindEntry(InfoSet& set, uintptr_t token) const;
     std::vector<InterfaceEntry> InterfacesOf(const platform::Guid& classGuid) const;
     const Drive* DriveByName(const std::u16string& deviceObjectName) const;
+    // Adds a drive for every plugged-in virtual drive that has none and removes the drives of
+    // virtual drives that are gone or unplugged, as the bus driver's children come and go.
+    void SyncVirtualDriveDisks();
     uint32_t DiskRequest(const OpenFile& file, uint32_t code, std::vector<uint8_t>& systemBuffer,
                          uint32_t inSize, uint32_t outSize, uint32_t& information);
 
@@ -179,6 +191,7 @@ private:
 
     std::vector<IoctlRecord> ioctls_;
     std::vector<std::wstring> debugLines_;
+    bool realWaits_ = false;
     uint64_t sleptMs_ = 0;
     size_t sleepCalls_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -101,9 +102,9 @@ TEST_F(MachineTest, InterfaceDetailFollowsTheSizeQueryProtocol) {
               machine.GetDeviceRegistryProperty(set.Get(), devInfo, kSpdrpPhysicalDeviceObjectName,
                                                 &type, nullptr, 0, &required));
     Bytes name(required, 0);
-    ASSERT_EQ(0u, machine.GetDeviceRegistryProperty(set.Get(), devInfo,
-                                                    kSpdrpPhysicalDeviceObjectName, &type,
-                                                    name.data(), required, &required));
+    ASSERT_EQ(0u,
+              machine.GetDeviceRegistryProperty(set.Get(), devInfo, kSpdrpPhysicalDeviceObjectName,
+                                                &type, name.data(), required, &required));
     EXPECT_EQ(1u, type);
     EXPECT_EQ(big, FromUtf16Bytes(name.data(), name.size()));
 }
@@ -114,10 +115,10 @@ TEST_F(MachineTest, DrivesGetUniqueSystemStyleNamesAndOpenByNumber) {
     HandleOwner h(machine);
     EXPECT_EQ(0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, kFileShareRead | kFileShareWrite,
                                       kOpenExisting, 0, h.Receive()));
-    EXPECT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\\\.\\PhysicalDrive1", 0, 3,
-                                                      kOpenExisting, 0, h.Receive()));
-    EXPECT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\\\.\\PhysicalDrive03", 0, 3,
-                                                      kOpenExisting, 0, h.Receive()));
+    EXPECT_EQ(kErrorFileNotFound,
+              machine.CreateFileW(L"\\\\.\\PhysicalDrive1", 0, 3, kOpenExisting, 0, h.Receive()));
+    EXPECT_EQ(kErrorFileNotFound,
+              machine.CreateFileW(L"\\\\.\\PhysicalDrive03", 0, 3, kOpenExisting, 0, h.Receive()));
 }
 
 TEST_F(MachineTest, BusRequestsNeedReadAccessAndTheDeviceIsExclusive) {
@@ -126,8 +127,8 @@ TEST_F(MachineTest, BusRequestsNeedReadAccessAndTheDeviceIsExclusive) {
 
     HandleOwner first(machine), second(machine);
     const std::wstring path = SimulatedMachine::BusInterfacePath();
-    ASSERT_EQ(0u, machine.CreateFileW(path.c_str(), kGenericRead, 0, kOpenExisting, 0,
-                                      first.Receive()));
+    ASSERT_EQ(
+        0u, machine.CreateFileW(path.c_str(), kGenericRead, 0, kOpenExisting, 0, first.Receive()));
     EXPECT_EQ(32u, machine.CreateFileW(path.c_str(), kGenericRead, 0, kOpenExisting, 0,
                                        second.Receive()));
     first.Reset();
@@ -193,6 +194,57 @@ TEST_F(MachineTest, PlugInRulesOfTheBusDriver) {
     EXPECT_EQ(2, changes);
 }
 
+// The bus driver's children come and go with plug-in and unplug, as drives of their own.
+TEST_F(MachineTest, PluggedInVirtualDrivesAreDrivesOfTheMachine) {
+    std::vector<size_t> drivesSeenByObserver;
+    machine.SetDeviceChangeObserver(
+        [&] { drivesSeenByObserver.push_back(machine.Drives().size()); });
+    ASSERT_EQ(0u, Send(0x2A4004, PlugIn(4, big)));
+    const Drive* disk = machine.FindVirtualDriveDisk(4);
+    ASSERT_NE(nullptr, disk);
+    EXPECT_EQ(4, disk->number);  // after the drives already there
+    EXPECT_EQ(3000592982016u - kAddressLimitBytes, disk->size);
+    EXPECT_EQ(disk->size / 512 - 1, disk->lastBlockAddress);
+    EXPECT_EQ(2u, disk->partitionStyle);  // not yet initialised
+    EXPECT_EQ(kVirtualDriveVendor, disk->vendor);
+    EXPECT_NE(big, disk->deviceObjectName);
+    EXPECT_NE(machine.FindDrive(0)->deviceObjectName, disk->deviceObjectName);
+    // The observer hears of it once the drive is there.
+    EXPECT_EQ(std::vector<size_t>{3}, drivesSeenByObserver);
+
+    // A new disk interface, opened like any other.
+    HandleOwner file(machine);
+    EXPECT_EQ(0u, machine.CreateFileW(SimulatedMachine::DiskInterfacePath(4).c_str(), 0, 3,
+                                      kOpenExisting, 0, file.Receive()));
+    file.Reset();
+
+    // A refused plug-in adds nothing; an unplug takes the drive away again.
+    EXPECT_EQ(183u, Send(0x2A4004, PlugIn(5, big)));
+    EXPECT_EQ(3u, machine.Drives().size());
+    EXPECT_EQ(0u, Send(0x2A4008, Request(20, 20, 4)));
+    EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(4));
+    EXPECT_EQ(nullptr, machine.FindDrive(4));
+    EXPECT_EQ((std::vector<size_t>{3, 2}), drivesSeenByObserver);
+
+    // A virtual drive known but not plugged in has no drive until it is plugged in again.
+    machine.AddVirtualDrive(6, 3, false);
+    EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(6));
+    ASSERT_EQ(0u, Send(0x2A4004, PlugIn(6, big)));
+    ASSERT_NE(nullptr, machine.FindVirtualDriveDisk(6));
+    EXPECT_EQ(4, machine.FindVirtualDriveDisk(6)->number);
+    EXPECT_EQ(SimulatedMachine::Resources{}, machine.Outstanding());
+}
+
+TEST_F(MachineTest, WaitsAreRecordedAndRealOnlyWhenAskedFor) {
+    machine.Sleep(200);
+    EXPECT_EQ(200u, machine.SleptMilliseconds());
+    machine.SetRealWaits(true);
+    const auto start = std::chrono::steady_clock::now();
+    machine.Sleep(30);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+    EXPECT_EQ(2u, machine.SleepCalls());
+}
+
 TEST_F(MachineTest, DiskSizeAnswersTheTrueFiguresByName) {
     Bytes in = Request(544, 544, 11);
     WriteUtf16z(ToUtf16(big), in.data() + 8);
@@ -217,12 +269,12 @@ TEST_F(MachineTest, DiskSizeAnswersTheTrueFiguresByName) {
 TEST_F(MachineTest, FaultsHitTheChosenCallAndReleasesAreCounted) {
     machine.InjectFault({Call::CreateFile, 5, 2});
     HandleOwner a(machine), b(machine), c(machine);
-    EXPECT_EQ(0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0,
-                                      a.Receive()));
-    EXPECT_EQ(5u, machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0,
-                                      b.Receive()));
-    EXPECT_EQ(0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0,
-                                      c.Receive()));
+    EXPECT_EQ(0u,
+              machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0, a.Receive()));
+    EXPECT_EQ(5u,
+              machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0, b.Receive()));
+    EXPECT_EQ(0u,
+              machine.CreateFileW(L"\\\\.\\PhysicalDrive0", 0, 3, kOpenExisting, 0, c.Receive()));
     EXPECT_EQ(2u, machine.Outstanding().handles);
 
     machine.InjectFault({Call::HeapAlloc, 8, 0, {}, {}, {}});
@@ -244,16 +296,15 @@ namespace {
 // Raw disk controls on \\.\PhysicalDriveN, checked against the system's layouts.
 TEST_F(MachineTest, DiskControlsAnswerWithTheSystemsLayouts) {
     HandleOwner disk(machine);
-    ASSERT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\\\.\\PhysicalDrive7", 0, 3,
-                                                      kOpenExisting, 0, disk.Receive()));
-    ASSERT_EQ(0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, 3, kOpenExisting, 0,
-                                      disk.Receive()));
+    ASSERT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\\\.\\PhysicalDrive7", 0, 3, kOpenExisting,
+                                                      0, disk.Receive()));
+    ASSERT_EQ(
+        0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, 3, kOpenExisting, 0, disk.Receive()));
     uint32_t returned = 0;
 
     Bytes number(12, 0xEE);
-    EXPECT_EQ(kErrorInsufficientBuffer,
-              machine.DeviceIoControl(disk.Get(), 0x2D1080, nullptr, 0, number.data(), 11,
-                                      &returned));
+    EXPECT_EQ(kErrorInsufficientBuffer, machine.DeviceIoControl(disk.Get(), 0x2D1080, nullptr, 0,
+                                                                number.data(), 11, &returned));
     ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x2D1080, nullptr, 0, number.data(), 12,
                                           &returned));
     EXPECT_EQ(12u, returned);
@@ -261,14 +312,14 @@ TEST_F(MachineTest, DiskControlsAnswerWithTheSystemsLayouts) {
 
     // The header alone reports the full Size; the full query carries the texts.
     Bytes query(12, 0), header(8, 0);
-    ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, header.data(),
-                                          8, &returned));
+    ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, header.data(), 8,
+                                          &returned));
     uint32_t size = 0;
     std::memcpy(&size, header.data() + 4, 4);
     EXPECT_EQ(8u, returned);
     Bytes full(size, 0);
-    ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, full.data(),
-                                          size, &returned));
+    ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, full.data(), size,
+                                          &returned));
     EXPECT_EQ(size, returned);
     uint32_t vendorOffset = 1, productOffset = 0, busType = 0;
     std::memcpy(&vendorOffset, full.data() + 12, 4);
@@ -282,9 +333,8 @@ TEST_F(MachineTest, DiskControlsAnswerWithTheSystemsLayouts) {
                                            size, &returned));
 
     Bytes partition(144, 0xEE);
-    EXPECT_EQ(kErrorInsufficientBuffer,
-              machine.DeviceIoControl(disk.Get(), 0x70048, nullptr, 0, partition.data(), 143,
-                                      &returned));
+    EXPECT_EQ(kErrorInsufficientBuffer, machine.DeviceIoControl(disk.Get(), 0x70048, nullptr, 0,
+                                                                partition.data(), 143, &returned));
     ASSERT_EQ(0u, machine.DeviceIoControl(disk.Get(), 0x70048, nullptr, 0, partition.data(), 144,
                                           &returned));
     EXPECT_EQ(0u, partition[0]);
