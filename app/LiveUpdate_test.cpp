@@ -98,7 +98,7 @@ TEST_F(LiveUpdateTest, EveryFailureOfTheStartIsShownAsAMissingFile) {
         StartLiveUpdate(diagnostics, owner);
     }
     ASSERT_EQ(5u, RecordedBoxes().size());  // all but 32
-    for (const testing::ShownBox& box : RecordedBoxes()) {
+    for (const testing::RecordedBox& box : RecordedBoxes()) {
         EXPECT_EQ(owner, box.owner);
         EXPECT_EQ(SystemErrorText(0x80070002), box.text);
         EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), box.type);

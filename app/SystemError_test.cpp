@@ -25,7 +25,7 @@ TEST(SystemErrorTest, ShowsTheSystemsTextOrTheCodeInOneExclamationBox) {
     ShowSystemError(0x8007FFFF);  // no system text for this one
     ASSERT_EQ(2u, RecordedBoxes().size());
 
-    const testing::ShownBox& known = RecordedBoxes()[0];
+    const testing::RecordedBox& known = RecordedBoxes()[0];
     EXPECT_EQ(owner, known.owner);
     EXPECT_EQ(L"Overreach", known.caption);
     EXPECT_EQ(kExclamationBox, known.type);
@@ -33,7 +33,7 @@ TEST(SystemErrorTest, ShowsTheSystemsTextOrTheCodeInOneExclamationBox) {
     EXPECT_EQ(std::wstring::npos, known.text.find(L"0x")) << known.text;
     EXPECT_FALSE(known.text.empty());
 
-    const testing::ShownBox& unknown = RecordedBoxes()[1];
+    const testing::RecordedBox& unknown = RecordedBoxes()[1];
     EXPECT_EQ(nullptr, unknown.owner);
     EXPECT_EQ(L"Overreach", unknown.caption);
     EXPECT_EQ(kExclamationBox, unknown.type);

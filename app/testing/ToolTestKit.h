@@ -49,7 +49,7 @@ private:
     SystemCalls saved_;
 };
 
-struct ShownBox {
+struct RecordedBox {
     HWND owner;
     std::wstring text, caption;
     UINT type;
@@ -57,8 +57,8 @@ struct ShownBox {
 
 // Message boxes recorded instead of shown, with whatever a test wants to look at at the
 // moment the box would appear.
-inline std::vector<ShownBox>& RecordedBoxes() {
-    static std::vector<ShownBox> boxes;
+inline std::vector<RecordedBox>& RecordedBoxes() {
+    static std::vector<RecordedBox> boxes;
     return boxes;
 }
 inline void (*&AtEachBox())() {
