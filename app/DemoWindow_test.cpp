@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "res/resource.h"
 #include "app/testing/OtherProcess.h"
+#include "res/resource.h"
 #include "win32ui/Capture.h"
 
 namespace {
@@ -31,7 +31,8 @@ std::vector<std::wstring> ListLines(HWND list) {
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         wchar_t text[256] = L"";
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 256) SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 256)
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
         lines.push_back(text);
     }
     return lines;
@@ -42,7 +43,9 @@ TEST(DemoWindowTest, ShowsTheBuiltInMachineToAnotherProcess) {
     if (program.empty()) program = L"OverreachDemo.exe";
     OtherProcess demo;
     ASSERT_TRUE(demo.Start(program)) << GetLastError();
-    HWND dialog = WaitForWindow(demo.Id(), [](HWND window) { return GetDlgItem(window, IDC_LIST_DRIVE) != nullptr; }, 30000);
+    HWND dialog = WaitForWindow(
+        demo.Id(), [](HWND window) { return GetDlgItem(window, IDC_LIST_DRIVE) != nullptr; },
+        30000);
     ASSERT_NE(nullptr, dialog);
 
     EXPECT_EQ(L"Overreach", WindowText(dialog));
