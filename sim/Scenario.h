@@ -2,7 +2,7 @@
 //   bus present | bus absent
 //   drive N size=BYTES [vendor="..."] [product="..."] [bus=TYPE] [style=mbr|gpt|raw]
 //         [pdo=NAME] [lastblock=N] [blocksize=N]
-//   virtual SERIAL drive=N [mounted=0|1]
+//   virtual SERIAL drive=N [mounted=0|1] [lookup=259]
 //   fault CALL error=CODE [nth=N] [ioctl=CODE] [drive=N] [bus=0|1]
 // A fault makes the named device call (CreateFile, DeviceIoControl, ... as in sim::Call) fail
 // with CODE: every matching call, or only the nth; ioctl, drive and bus narrow what matches.

@@ -17,6 +17,22 @@ namespace {
 
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kSpintActive = 1;
+constexpr uint32_t kFileShareReadWrite = kFileShareRead | kFileShareWrite;
+constexpr uint32_t kErrorMoreData = 234;
+
+// The one set of flags each class is enumerated with. The system would hand back a
+// different set (absent devices, other hardware profiles, setup classes) for other flags;
+// the machine refuses them instead, so that a changed flag fails where a test sees it.
+uint32_t ExpectedClassDevsFlags(const Guid& classGuid) {
+    if (classGuid == kBusInterfaceClass) return kDigcfPresent | kDigcfDeviceInterface;
+    return kDigcfPresent | kDigcfProfile | kDigcfDeviceInterface;
+}
+
+// Warning statuses (STATUS_NO_MORE_ENTRIES, STATUS_BUFFER_OVERFLOW) fail the call, yet the
+// I/O manager still copies a buffered reply back to the caller.
+bool IsWarning(uint32_t error) {
+    return error == kErrorNoMoreItems || error == kErrorMoreData;
+}
 
 std::wstring Lower(std::wstring s) {
     for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
@@ -24,13 +40,21 @@ std::wstring Lower(std::wstring s) {
 }
 
 // Where on Linux wchar_t is 32-bit, names are compared as UTF-16 either way.
-std::u16string Units(const std::wstring& s) { return ToUtf16(s); }
+std::u16string Units(const std::wstring& s) {
+    return ToUtf16(s);
+}
 
 // The name exactly as the system spells it: no leading zeros, no trailing characters.
-std::wstring PhysicalDrivePath(int n) { return L"\\\\.\\physicaldrive" + std::to_wstring(n); }
+std::wstring PhysicalDrivePath(int n) {
+    return L"\\\\.\\physicaldrive" + std::to_wstring(n);
+}
 
-void* TokenPointer(uintptr_t token) { return reinterpret_cast<void*>(token); }
-uintptr_t PointerToken(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+void* TokenPointer(uintptr_t token) {
+    return reinterpret_cast<void*>(token);
+}
+uintptr_t PointerToken(const void* p) {
+    return reinterpret_cast<uintptr_t>(p);
+}
 
 }  // namespace
 
@@ -72,10 +96,11 @@ const Drive* SimulatedMachine::DriveByName(const std::u16string& name) const {
     return nullptr;
 }
 
-void SimulatedMachine::AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted) {
+void SimulatedMachine::AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted,
+                                       bool lookupWarning) {
     const Drive* drive = FindDrive(driveNumber);
-    bus_.AddVirtualDrive(
-        VirtualDrive{serialNo, drive ? Units(drive->deviceObjectName) : u"", mounted});
+    bus_.AddVirtualDrive(VirtualDrive{serialNo, drive ? Units(drive->deviceObjectName) : u"",
+                                      mounted, lookupWarning});
 }
 
 std::vector<IoctlRecord> SimulatedMachine::BusRequests() const {
@@ -87,9 +112,16 @@ std::vector<IoctlRecord> SimulatedMachine::BusRequests() const {
 
 void SimulatedMachine::ClearRecords() {
     ioctls_.clear();
+    opens_.clear();
+    classDevsFlags_.clear();
     debugLines_.clear();
-    sleptMs_ = 0;
-    sleepCalls_ = 0;
+    sleeps_.clear();
+}
+
+uint64_t SimulatedMachine::SleptMilliseconds() const {
+    uint64_t total = 0;
+    for (const auto& s : sleeps_) total += s.milliseconds;
+    return total;
 }
 
 SimulatedMachine::Resources SimulatedMachine::Outstanding() const {
@@ -152,11 +184,12 @@ const SimulatedMachine::InterfaceEntry* SimulatedMachine::FindEntry(InfoSet& set
     return &set.entries[token - 1];
 }
 
-uint32_t SimulatedMachine::GetClassDevs(const Guid& classGuid, uint32_t flags,
-                                        DeviceInfoSet* set) {
+uint32_t SimulatedMachine::GetClassDevs(const Guid& classGuid, uint32_t flags, DeviceInfoSet* set) {
     if (const uint32_t e = Injected({Call::GetClassDevs, 0, -1, classGuid == kBusInterfaceClass}))
         return e;
+    classDevsFlags_.push_back(flags);
     if (!set) return kErrorInvalidParameter;
+    if (flags != ExpectedClassDevsFlags(classGuid)) return kErrorInvalidParameter;
     InfoSet info{classGuid, {}};
     // Without DIGCF_DEVICEINTERFACE the GUID names a setup class, which holds no interfaces.
     if (flags & kDigcfDeviceInterface) info.entries = InterfacesOf(classGuid);
@@ -175,7 +208,7 @@ uint32_t SimulatedMachine::EnumDeviceInterfaces(DeviceInfoSet set, const Guid& c
                                      classGuid == kBusInterfaceClass}))
         return e;
     if (!info) return kErrorInvalidHandle;
-    if (!data || data->cbSize != sizeof(DeviceInterfaceData)) return kErrorInvalidUserBuffer;
+    if (!data || data->cbSize != kDeviceInterfaceDataSize) return kErrorInvalidUserBuffer;
     if (!entry) return kErrorNoMoreItems;
     data->InterfaceClassGuid = classGuid;
     data->Flags = kSpintActive;
@@ -193,8 +226,8 @@ uint32_t SimulatedMachine::GetDeviceInterfaceDetail(DeviceInfoSet set,
                                      entry && entry->drive < 0}))
         return e;
     if (!info) return kErrorInvalidHandle;
-    if (data.cbSize != sizeof(DeviceInterfaceData) || !entry) return kErrorInvalidParameter;
-    if (devInfo && devInfo->cbSize != sizeof(DeviceInfoData)) return kErrorInvalidUserBuffer;
+    if (data.cbSize != kDeviceInterfaceDataSize || !entry) return kErrorInvalidParameter;
+    if (devInfo && devInfo->cbSize != kDeviceInfoDataSize) return kErrorInvalidUserBuffer;
 
     const std::u16string path = Units(entry->path);
     const uint32_t required =
@@ -229,11 +262,11 @@ uint32_t SimulatedMachine::GetDeviceRegistryProperty(DeviceInfoSet set,
                                                      uint32_t* requiredSize) {
     InfoSet* info = FindSet(set);
     const InterfaceEntry* entry = info ? FindEntry(*info, devInfo.Reserved) : nullptr;
-    if (const uint32_t e = Injected({Call::GetDeviceRegistryProperty, 0,
-                                     entry ? entry->drive : -1, entry && entry->drive < 0}))
+    if (const uint32_t e = Injected({Call::GetDeviceRegistryProperty, 0, entry ? entry->drive : -1,
+                                     entry && entry->drive < 0}))
         return e;
     if (!info) return kErrorInvalidHandle;
-    if (devInfo.cbSize != sizeof(DeviceInfoData)) return kErrorInvalidUserBuffer;
+    if (devInfo.cbSize != kDeviceInfoDataSize) return kErrorInvalidUserBuffer;
     if (!entry) return kErrorInvalidParameter;
     if (property != kSpdrpPhysicalDeviceObjectName) return kErrorInvalidData;
 
@@ -258,7 +291,15 @@ uint32_t SimulatedMachine::DestroyDeviceInfoList(DeviceInfoSet set) {
 }
 
 uint32_t SimulatedMachine::CreateFileW(const wchar_t* path, uint32_t access, uint32_t shareMode,
-                                       uint32_t creation, uint32_t /*flags*/, OsHandle* handle) {
+                                       uint32_t creation, uint32_t flags, OsHandle* handle) {
+    opens_.push_back({path ? path : L"", access, shareMode, creation, flags, 0});
+    const uint32_t error = Open(path, access, shareMode, creation, flags, handle);
+    opens_.back().error = error;
+    return error;
+}
+
+uint32_t SimulatedMachine::Open(const wchar_t* path, uint32_t access, uint32_t shareMode,
+                                uint32_t creation, uint32_t flags, OsHandle* handle) {
     if (handle) *handle = platform::kInvalidHandle;
     const std::wstring p = Lower(path ? path : L"");
     OpenFile file{Target::PhysicalDrive, -1, access, shareMode};
@@ -282,8 +323,22 @@ uint32_t SimulatedMachine::CreateFileW(const wchar_t* path, uint32_t access, uin
     if (const uint32_t e = Injected({Call::CreateFile, 0, file.drive, file.target == Target::Bus}))
         return e;
     if (!handle) return kErrorInvalidParameter;
-    if (creation != kOpenExisting) return kErrorInvalidParameter;
+    // No overlapped or caching flags: every request of ours is synchronous.
+    if (creation != kOpenExisting || flags != 0) return kErrorInvalidParameter;
     if (!known) return kErrorFileNotFound;
+    if (file.target == Target::Bus) {
+        // The bus driver's control device admits reading clients only, one at a time: its
+        // create handler refuses write access and any sharing.
+        if (access & ~kGenericRead) return kErrorAccessDenied;
+        if (shareMode != 0) return platform::kErrorSharingViolation;
+    } else {
+        // The disk's volumes hold it open for reading and writing, so an open that does not
+        // share both conflicts with them; reading or writing the raw disk takes rights the
+        // device queries do not need, and this machine grants them to nobody.
+        if (access != 0) return kErrorAccessDenied;
+        if ((shareMode & kFileShareReadWrite) != kFileShareReadWrite)
+            return platform::kErrorSharingViolation;
+    }
     // The bus device is opened exclusively (share mode 0): a second open must wait.
     for (const auto& [token, open] : files_) {
         if (open.target == file.target && open.drive == file.drive &&
@@ -304,8 +359,9 @@ uint32_t SimulatedMachine::DeviceIoControl(OsHandle handle, uint32_t code, const
     IoctlRecord record;
     record.code = code;
     record.outSize = outSize;
-    if (in && inSize) record.input.assign(static_cast<const uint8_t*>(in),
-                                          static_cast<const uint8_t*>(in) + inSize);
+    if (in && inSize)
+        record.input.assign(static_cast<const uint8_t*>(in),
+                            static_cast<const uint8_t*>(in) + inSize);
     if (it != files_.end()) {
         record.toBus = it->second.target == Target::Bus;
         record.drive = it->second.drive;
@@ -319,7 +375,8 @@ uint32_t SimulatedMachine::DeviceIoControl(OsHandle handle, uint32_t code, const
     if (const uint32_t e = Injected({Call::DeviceIoControl, code, record.drive, record.toBus}))
         return finish(e);
     if (it == files_.end()) return finish(kErrorInvalidHandle);
-    if ((inSize && !in) || (outSize && !out)) return finish(kErrorInvalidUserBuffer);
+    // Without an OVERLAPPED the call must have somewhere to put the count.
+    if (!returned || (inSize && !in) || (outSize && !out)) return finish(kErrorInvalidUserBuffer);
 
     // The I/O manager checks the access the code demands against the handle's access.
     const uint32_t requiredAccess = (code >> 14) & 3;
@@ -340,7 +397,7 @@ uint32_t SimulatedMachine::DeviceIoControl(OsHandle handle, uint32_t code, const
     } else {
         error = DiskRequest(it->second, code, system, inSize, outSize, information);
     }
-    if (error == kErrorSuccess) {
+    if (error == kErrorSuccess || IsWarning(error)) {
         information = std::min(information, outSize);
         if (information) std::memcpy(out, system.data(), information);
         if (returned) *returned = information;
@@ -391,8 +448,7 @@ uint32_t SimulatedMachine::HeapFree(void* block) {
 }
 
 void SimulatedMachine::Sleep(uint32_t milliseconds) {
-    sleptMs_ += milliseconds;
-    ++sleepCalls_;
+    sleeps_.push_back({milliseconds, ioctls_.size()});
 }
 
 void SimulatedMachine::OutputDebugStringW(const wchar_t* text) {

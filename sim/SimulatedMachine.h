@@ -51,6 +51,26 @@ struct IoctlRecord {
     int drive = -1;
 };
 
+// A CreateFileW call as the machine received it.
+struct OpenRecord {
+    std::wstring path;
+    uint32_t access = 0;
+    uint32_t shareMode = 0;
+    uint32_t creation = 0;
+    uint32_t flags = 0;
+    uint32_t error = 0;
+};
+
+// A Sleep call, and how many device I/O controls had been received before it.
+struct SleepRecord {
+    uint32_t milliseconds = 0;
+    size_t afterIoctls = 0;
+};
+
+// The record sizes of SetupAPI as a 32-bit (28) or 64-bit (32) program must set them.
+inline constexpr uint32_t kDeviceInterfaceDataSize = sizeof(void*) == 8 ? 32 : 28;
+inline constexpr uint32_t kDeviceInfoDataSize = sizeof(void*) == 8 ? 32 : 28;
+
 // Interface classes the machine knows.
 inline constexpr platform::Guid kDiskInterfaceClass = {
     0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
@@ -69,8 +89,10 @@ public:
     const Drive& AddDrive(Drive drive);
     const Drive* FindDrive(int number) const;
     const std::vector<Drive>& Drives() const { return drives_; }
-    // A virtual drive that already exists on drive number driveNumber.
-    void AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted);
+    // A virtual drive that already exists on drive number driveNumber; lookupWarning makes
+    // the bus driver answer the serial number lookup for it with 259 and the number.
+    void AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted,
+                         bool lookupWarning = false);
     BusStandIn& Bus() { return bus_; }
 
     void InjectFault(const Fault& fault) { faults_.push_back({fault, 0}); }
@@ -78,7 +100,9 @@ public:
 
     // Runs after the bus driver added, re-plugged or removed a virtual drive, as the
     // system's device-nodes-changed broadcast would follow.
-    void SetDeviceChangeObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+    void SetDeviceChangeObserver(std::function<void()> observer) {
+        observer_ = std::move(observer);
+    }
     // Receives each debugger line as it is written.
     void SetDebugSink(std::function<void(const std::wstring&)> sink) { sink_ = std::move(sink); }
 
@@ -86,9 +110,13 @@ public:
     const std::vector<IoctlRecord>& Ioctls() const { return ioctls_; }
     std::vector<IoctlRecord> BusRequests() const;
     void ClearRecords();
+    const std::vector<OpenRecord>& Opens() const { return opens_; }
+    // SetupDiGetClassDevsW flags in the order the calls came.
+    const std::vector<uint32_t>& ClassDevsFlags() const { return classDevsFlags_; }
     const std::vector<std::wstring>& DebugLines() const { return debugLines_; }
-    uint64_t SleptMilliseconds() const { return sleptMs_; }
-    size_t SleepCalls() const { return sleepCalls_; }
+    const std::vector<SleepRecord>& Sleeps() const { return sleeps_; }
+    uint64_t SleptMilliseconds() const;
+    size_t SleepCalls() const { return sleeps_.size(); }
 
     struct Resources {
         size_t handles = 0;
@@ -161,6 +189,8 @@ private:
     const InterfaceEntry* FindEntry(InfoSet& set, uintptr_t token) const;
     std::vector<InterfaceEntry> InterfacesOf(const platform::Guid& classGuid) const;
     const Drive* DriveByName(const std::u16string& deviceObjectName) const;
+    uint32_t Open(const wchar_t* path, uint32_t access, uint32_t shareMode, uint32_t creation,
+                  uint32_t flags, platform::OsHandle* handle);
     uint32_t DiskRequest(const OpenFile& file, uint32_t code, std::vector<uint8_t>& systemBuffer,
                          uint32_t inSize, uint32_t outSize, uint32_t& information);
 
@@ -179,8 +209,9 @@ private:
 
     std::vector<IoctlRecord> ioctls_;
     std::vector<std::wstring> debugLines_;
-    uint64_t sleptMs_ = 0;
-    size_t sleepCalls_ = 0;
+    std::vector<OpenRecord> opens_;
+    std::vector<uint32_t> classDevsFlags_;
+    std::vector<SleepRecord> sleeps_;
 };
 
 }  // namespace sim
