@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "res/resource.h"
+
 namespace app {
 
 struct CapacityChart {
@@ -20,8 +22,14 @@ struct CapacityChart {
 
 // Segment k's controls and selection code.
 inline constexpr int kSegmentSlots = 5;
-inline constexpr int kBarIds[kSegmentSlots] = {1035, 1039, 1041, 1043, 1045};
-inline constexpr int kValueLabelIds[kSegmentSlots] = {1038, 1040, 1042, 1044, 1046};
-inline constexpr uint8_t SelectionCode(int segment) { return static_cast<uint8_t>(2 * segment + 2); }
+inline constexpr int kBarIds[kSegmentSlots] = {IDC_CAPACITY_BAR_0, IDC_CAPACITY_BAR_1,
+                                               IDC_CAPACITY_BAR_2, IDC_CAPACITY_BAR_3,
+                                               IDC_CAPACITY_BAR_4};
+inline constexpr int kValueLabelIds[kSegmentSlots] = {IDC_CAPACITY_VALUE_0, IDC_CAPACITY_VALUE_1,
+                                                      IDC_CAPACITY_VALUE_2, IDC_CAPACITY_VALUE_3,
+                                                      IDC_CAPACITY_VALUE_4};
+inline constexpr uint8_t SelectionCode(int segment) {
+    return static_cast<uint8_t>(2 * segment + 2);
+}
 
 }  // namespace app

@@ -13,9 +13,9 @@ std::wstring FormatDriveLine(const std::wstring& modelText, const std::wstring& 
 std::wstring FormatListCaption(const std::wstring& availableDrives);
 
 struct OperationButtons {
-    bool createOrRescan = false;  // 1014
-    bool recover = false;         // 1019
-    bool partition = false;       // 1020
+    bool createOrRescan = false;
+    bool recover = false;
+    bool partition = false;
 };
 
 // A drive without a virtual drive may be given one; one with a virtual drive may be
@@ -23,6 +23,8 @@ struct OperationButtons {
 OperationButtons ButtonsForSelection(bool created, bool mounted);
 
 // The Rescan state: the virtual drive exists but is not plugged in.
-inline bool IsRescanState(bool created, bool mounted) { return created && !mounted; }
+inline bool IsRescanState(bool created, bool mounted) {
+    return created && !mounted;
+}
 
 }  // namespace app

@@ -4,21 +4,35 @@
 #include "platform/Diagnostics.h"
 #include "res/resource.h"
 #include "res/version.h"
+#include "win32ui/Gdi.h"
 
 namespace app {
 namespace {
 
-const int kLabelIds[14] = {1008, 1009, 1006, 1015, 1016, 1017, 0, 1002, 1001, 1000, 1029, 1033, 1034, 1037};
-enum LabelSlot { kDriveCaption = 0, kMaxUsable = 1, kDriveValue = 2, kListCaption = 7, kPhysical = 8,
-                 kVirtual = 9, kCreateDescription = 11, kRecoverDescription = 12, kPartitionDescription = 13 };
-
 const COLORREF kButtonInk = RGB(24, 48, 84);
 const COLORREF kButtonActiveInk = RGB(0, 90, 170);
+
+// The colour the key pixels of a button bitmap have once loaded. LR_LOADTRANSPARENT gives the
+// palette entry of a palette bitmap's first pixel the system's window colour. That pixel is a
+// key pixel in each of our button bitmaps, so under a window colour other than white the
+// close button's key pixels come out in the window colour, and keying on the drawn white
+// would paint them as an opaque box. 24-bit bitmaps load unchanged.
+COLORREF LoadedKeyColour(HBITMAP bitmap, COLORREF drawnKey) {
+    BITMAP header{};
+    if (!bitmap || GetObjectW(bitmap, sizeof(header), &header) == 0) return drawnKey;
+    ui::MemoryDc memory(nullptr);
+    if (!memory) return drawnKey;
+    const ui::Selection in(memory.Get(), bitmap);
+    // The first pixel is the bottom-left one: a bitmap file stores its bottom row first.
+    const COLORREF first = GetPixel(memory.Get(), 0, header.bmHeight - 1);
+    return first == CLR_INVALID ? drawnKey : first;
+}
 
 std::wstring LoadUiString(UINT id) {
     const wchar_t* text = nullptr;
     // With no buffer, the call hands out the resource's own characters and their count.
-    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    const int length =
+        LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
     return length > 0 && text ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
 }
 
@@ -32,15 +46,30 @@ const ui::MessageMap& CFarspanDlg::ClassMap() {
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnClose>(IDC_BTN_CLOSE),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnMinimize>(IDC_BTN_MINIMIZE),
         ui::OnCommand<&CFarspanDlg::OnLbnSelchangeListDrive>(IDC_LIST_DRIVE, LBN_SELCHANGE),
-        ui::OnCommandRange<&CFarspanDlg::OnBnClickedCapacityLabel>(IDC_CAPACITY_VALUE_0, IDC_CAPACITY_VALUE_4),
+        ui::OnCommandRange<&CFarspanDlg::OnBnClickedCapacityLabel>(IDC_CAPACITY_VALUE_0,
+                                                                   IDC_CAPACITY_VALUE_4),
     };
     static const ui::MessageMap map{&CDialogSK::ClassMap(), entries};
     return map;
 }
 
 void CFarspanDlg::DoDataExchange() {
-    for (int i = 0; i < 14; ++i)
-        if (kLabelIds[i]) Bind(labels_[i], kLabelIds[i]);
+    const std::pair<skin::CLabel*, int> labels[] = {
+        {&driveCaption_, IDC_DRIVE_CAPTION},
+        {&maxUsableCaption_, IDC_MAX_USABLE_CAPTION},
+        {&secondDriveCaption_, IDC_SECOND_DRIVE_CAPTION},
+        {&blankValueA_, IDC_BLANK_VALUE_A},
+        {&blankValueB_, IDC_BLANK_VALUE_B},
+        {&blankValueC_, IDC_BLANK_VALUE_C},
+        {&listCaption_, IDC_LIST_CAPTION},
+        {&physicalCaption_, IDC_PHYSICAL_CAPTION},
+        {&virtualCaption_, IDC_VIRTUAL_CAPTION},
+        {&blankValueD_, IDC_BLANK_VALUE_D},
+        {&createDescription_, IDC_CREATE_DESCRIPTION},
+        {&recoverDescription_, IDC_RECOVER_DESCRIPTION},
+        {&partitionDescription_, IDC_PARTITION_DESCRIPTION},
+    };
+    for (const auto& [label, id] : labels) Bind(*label, id);
     Bind(listDrive_, IDC_LIST_DRIVE);
     Bind(btnCreate_, IDC_BTN_CREATE);
     Bind(btnRecover_, IDC_BTN_RECOVER);
@@ -64,7 +93,8 @@ BOOL CFarspanDlg::OnInitDialog() {
     const LONG exStyle = GetWindowLongW(Handle(), GWL_EXSTYLE);
     if (exStyle == 0 && GetLastError() != 0) return FALSE;
     SetLastError(0);
-    if (SetWindowLongW(Handle(), GWL_EXSTYLE, exStyle | WS_EX_APPWINDOW) == 0 && GetLastError() != 0)
+    if (SetWindowLongW(Handle(), GWL_EXSTYLE, exStyle | WS_EX_APPWINDOW) == 0 &&
+        GetLastError() != 0)
         return FALSE;
 
     for (int k = 0; k < kSegmentSlots; ++k) {
@@ -78,8 +108,8 @@ BOOL CFarspanDlg::OnInitDialog() {
     chart_ = CapacityChart{};
 
     SetText(L"Overreach");
-    SetBackgroundBitmap(static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, 0)));
+    SetBackgroundBitmap(static_cast<HBITMAP>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, 0)));
     SetBackgroundLayout(skin::Stretch);
     SetColorKey(RGB(255, 0, 255));
     EnableDragMove(TRUE);
@@ -95,8 +125,12 @@ BOOL CFarspanDlg::OnInitDialog() {
     ChangeCreateButtonText();
     SetUpImageButtons();
 
-    labels_[kListCaption].SetShadowColor(RGB(0, 0, 0)).ChangePointSize(10).MakeBold(TRUE).PaintOverParent(TRUE);
-    for (int slot : {kPhysical, kVirtual}) labels_[slot].SetShadowColor(RGB(0, 0, 0)).MakeBold(TRUE).PaintOverParent(TRUE);
+    listCaption_.SetShadowColor(RGB(0, 0, 0))
+        .ChangePointSize(10)
+        .MakeBold(TRUE)
+        .PaintOverParent(TRUE);
+    for (skin::CLabel* caption : {&physicalCaption_, &virtualCaption_})
+        caption->SetShadowColor(RGB(0, 0, 0)).MakeBold(TRUE).PaintOverParent(TRUE);
 
     if (guard_) guard_->PublishWindow(Handle());
     return TRUE;
@@ -110,10 +144,13 @@ void CFarspanDlg::SetUpImageButtons() {
     };
     const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0);
     const Look looks[] = {
-        {&btnCreate_, 319, 318, black},      {&btnPartition_, 321, 320, black},
-        {&btnRecover_, 323, 322, black},     {&btnClose_, 334, 333, white},
-        {&btnMinimize_, 325, 324, white},    {&btnLiveUpdate_, 330, 329, white},
-        {&btnHelp_, 332, 331, white},
+        {&btnCreate_, IDB_CREATE_ACTIVE, IDB_CREATE_IDLE, black},
+        {&btnPartition_, IDB_PARTITION_ACTIVE, IDB_PARTITION_IDLE, black},
+        {&btnRecover_, IDB_RECOVER_ACTIVE, IDB_RECOVER_IDLE, black},
+        {&btnClose_, IDB_CLOSE_ACTIVE, IDB_CLOSE_IDLE, white},
+        {&btnMinimize_, IDB_MINIMIZE_ACTIVE, IDB_MINIMIZE_IDLE, white},
+        {&btnLiveUpdate_, IDB_LIVEUPDATE_ACTIVE, IDB_LIVEUPDATE_IDLE, white},
+        {&btnHelp_, IDB_HELP_ACTIVE, IDB_HELP_IDLE, white},
     };
     HINSTANCE instance = GetModuleHandleW(nullptr);
     for (const Look& look : looks) {
@@ -123,7 +160,9 @@ void CFarspanDlg::SetUpImageButtons() {
             return static_cast<HBITMAP>(
                 LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, w, h, LR_LOADTRANSPARENT));
         };
-        look.button->SetStateBitmaps(load(look.active), look.key, load(look.idle), look.key);
+        HBITMAP active = load(look.active), idle = load(look.idle);
+        look.button->SetStateBitmaps(active, LoadedKeyColour(active, look.key), idle,
+                                     LoadedKeyColour(idle, look.key));
         look.button->SetImagePlacement(3);
         look.button->SetStateColor(skin::CButtonST::IdleText, kButtonInk);
         look.button->SetStateColor(skin::CButtonST::ActiveText, kButtonActiveInk);
@@ -158,23 +197,23 @@ void CFarspanDlg::LoadUiStrings() {
 void CFarspanDlg::ApplyUiStrings() {
     LoadUiStrings();
     const UiStrings& s = strings_;
-    labels_[kDriveCaption].SetText(s.drive);
-    labels_[kDriveValue].SetText(s.drive);
-    labels_[kMaxUsable].SetText(s.maxUsableSize);
-    labels_[kListCaption].SetText(FormatListCaption(s.availableDrives));
-    labels_[kPhysical].SetText(s.physical);
-    labels_[kVirtual].SetText(s.virtualDrive);
+    driveCaption_.SetText(s.drive);
+    secondDriveCaption_.SetText(s.drive);
+    maxUsableCaption_.SetText(s.maxUsableSize);
+    listCaption_.SetText(FormatListCaption(s.availableDrives));
+    physicalCaption_.SetText(s.physical);
+    virtualCaption_.SetText(s.virtualDrive);
     if (!s.create.empty()) btnCreate_.SetText(s.create);
     if (!s.recover.empty()) btnRecover_.SetText(s.recover);
     if (!s.partition.empty()) btnPartition_.SetText(s.partition);
-    const std::pair<int, const std::wstring*> descriptions[] = {
-        {kCreateDescription, &s.createDescription},
-        {kRecoverDescription, &s.recoverDescription},
-        {kPartitionDescription, &s.partitionDescription}};
-    for (const auto& [slot, text] : descriptions) {
+    const std::pair<skin::CLabel*, const std::wstring*> descriptions[] = {
+        {&createDescription_, &s.createDescription},
+        {&recoverDescription_, &s.recoverDescription},
+        {&partitionDescription_, &s.partitionDescription}};
+    for (const auto& [label, text] : descriptions) {
         if (text->empty()) continue;
-        labels_[slot].SetText(*text);
-        labels_[slot].PaintOverParent(TRUE);
+        label->SetText(*text);
+        label->PaintOverParent(TRUE);
     }
     buildLabel_.SetText(OVERREACH_BUILD_LABEL);
     buildLabel_.SetForeground(RGB(214, 230, 246));
@@ -184,7 +223,9 @@ void CFarspanDlg::ApplyUiStrings() {
 // --- the drive list ------------------------------------------------------------------------
 
 const disk::StorageGroup* CFarspanDlg::GroupAt(int index) const {
-    return index >= 0 && static_cast<size_t>(index) < groups_.size() ? &groups_[static_cast<size_t>(index)] : nullptr;
+    return index >= 0 && static_cast<size_t>(index) < groups_.size()
+               ? &groups_[static_cast<size_t>(index)]
+               : nullptr;
 }
 
 bool CFarspanDlg::Created(int index) const {
@@ -220,12 +261,14 @@ uint32_t CFarspanDlg::RefreshDriveList() {
     const uint32_t result = disk::ScanStorageGroups(io_, groups_);
 
     if (groups_.empty()) {
-        for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0, IDC_CAPACITY_VALUE_0})
+        for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0,
+                       IDC_CAPACITY_VALUE_0})
             EnableWindow(Item(id), FALSE);
         RefreshCapacityPanel(0, 0);
     } else {
         for (const disk::StorageGroup& group : groups_)
-            listDrive_.SetItemHeight(listDrive_.AddString(FormatDriveLine(group.ModelText, group.CapacityText)), 20);
+            listDrive_.SetItemHeight(
+                listDrive_.AddString(FormatDriveLine(group.ModelText, group.CapacityText)), 20);
         // A remembered line that is gone gives way to the first one.
         selectedIndex_ = GroupAt(remembered) ? remembered : 0;
         listDrive_.SetCurSel(selectedIndex_);
@@ -251,18 +294,22 @@ void CFarspanDlg::ChangeCreateButtonText() {
         if (btnCreate_.Text() == strings_.rescan) return;
         platform::WriteDiagnostic(io_, L"ChangeCreateButtonText Set Rescan TEXT.\n");
         btnCreate_.SetText(strings_.rescan);
-        labels_[kCreateDescription].SetText(strings_.rescanDescription);
+        createDescription_.SetText(strings_.rescanDescription);
     } else {
         if (btnCreate_.Text() == strings_.create) return;
         platform::WriteDiagnostic(io_, L"ChangeCreateButtonText Set Create TEXT.\n");
         btnCreate_.SetText(strings_.create);
-        labels_[kCreateDescription].SetText(strings_.createDescription);
+        createDescription_.SetText(strings_.createDescription);
     }
-    labels_[kCreateDescription].PaintOverParent(TRUE);
+    createDescription_.PaintOverParent(TRUE);
 }
 
-void CFarspanDlg::OnBnClickedBtnClose() { EndDialog(IDCANCEL); }
+void CFarspanDlg::OnBnClickedBtnClose() {
+    EndDialog(IDCANCEL);
+}
 
-void CFarspanDlg::OnBnClickedBtnMinimize() { Show(SW_MINIMIZE); }
+void CFarspanDlg::OnBnClickedBtnMinimize() {
+    Show(SW_MINIMIZE);
+}
 
 }  // namespace app

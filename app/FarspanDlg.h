@@ -20,7 +20,8 @@ class CFarspanDlg : public skin::CDialogSK {
 public:
     // The guard, when given, learns the dialog's window so that a second start can bring it
     // forward.
-    explicit CFarspanDlg(platform::DeviceIo& io, InstanceGuard* guard = nullptr, ui::Window* parent = nullptr);
+    explicit CFarspanDlg(platform::DeviceIo& io, InstanceGuard* guard = nullptr,
+                         ui::Window* parent = nullptr);
 
     // Rebuilds the storage-group list and the drive list; returns the scan's result code.
     uint32_t RefreshDriveList();
@@ -66,8 +67,20 @@ private:
     platform::DeviceIo& io_;
     InstanceGuard* guard_;
 
-    // 1008, 1009, 1006, 1015, 1016, 1017, (none), 1002, 1001, 1000, 1029, 1033, 1034, 1037
-    skin::CLabel labels_[14];
+    // The labels, in the order they are bound. The hidden ones are kept for the captions the
+    // dialog writes; the blank ones are never written, and one label has no control at all.
+    skin::CLabel driveCaption_;        // "Drive :", hidden
+    skin::CLabel maxUsableCaption_;    // "Max. Usable Size(GB):", hidden
+    skin::CLabel secondDriveCaption_;  // "Drive :", hidden
+    skin::CLabel blankValueA_, blankValueB_, blankValueC_;
+    skin::CLabel unboundLabel_;
+    skin::CLabel listCaption_;      // "Available Drives (> 2048GB)" over the drive list
+    skin::CLabel physicalCaption_;  // "Physical", hidden
+    skin::CLabel virtualCaption_;   // "Virtual", hidden
+    skin::CLabel blankValueD_;
+    skin::CLabel createDescription_;     // what Create or Rescan does
+    skin::CLabel recoverDescription_;    // what Recover does
+    skin::CLabel partitionDescription_;  // what Partition does
     ui::ListBox listDrive_;
     skin::CButtonST btnCreate_, btnRecover_, btnPartition_, btnMinimize_, btnClose_;
     skin::CButtonST capacityBars_[kSegmentSlots];

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/demo/BuiltInScenario.h"
 #include "res/resource.h"
 #include "sim/Scenario.h"
@@ -28,13 +30,31 @@ protected:
             HWND frame = GetDlgItem(Handle(), IDC_CAPACITY_FRAME);
             RECT r{};
             GetWindowRect(frame, &r);
-            SetWindowPos(frame, nullptr, 0, 0, frameWidth_, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+            SetWindowPos(frame, nullptr, 0, 0, frameWidth_, r.bottom - r.top,
+                         SWP_NOMOVE | SWP_NOZORDER);
         }
         return CFarspanDlg::OnInitDialog();
     }
 
 private:
     int frameWidth_;
+};
+
+// The system's window colour for as long as it lives. Bitmaps loaded with LR_LOADTRANSPARENT
+// take it into their first pixel's palette entry.
+class WindowColour {
+public:
+    explicit WindowColour(COLORREF colour) : previous_(GetSysColor(COLOR_WINDOW)) { Set(colour); }
+    ~WindowColour() { Set(previous_); }
+    WindowColour(const WindowColour&) = delete;
+    WindowColour& operator=(const WindowColour&) = delete;
+
+private:
+    static void Set(COLORREF colour) {
+        const INT element = COLOR_WINDOW;
+        SetSysColors(1, &element, &colour);
+    }
+    COLORREF previous_;
 };
 
 class FarspanDlgTest : public ::testing::Test {
@@ -73,13 +93,30 @@ protected:
                      reinterpret_cast<LPARAM>(Item(IDC_LIST_DRIVE)));
         Repaint();
     }
-    void Repaint() {
-        ui::RepaintNow(dialog->Handle());
-    }
+    void Repaint() { ui::RepaintNow(dialog->Handle()); }
     // The operation buttons as "create recover partition", 1 for enabled.
     std::string Buttons() const {
-        return std::string(Enabled(IDC_BTN_CREATE) ? "1" : "0") + (Enabled(IDC_BTN_RECOVER) ? "1" : "0") +
-               (Enabled(IDC_BTN_PARTITION) ? "1" : "0");
+        return std::string(Enabled(IDC_BTN_CREATE) ? "1" : "0") +
+               (Enabled(IDC_BTN_RECOVER) ? "1" : "0") + (Enabled(IDC_BTN_PARTITION) ? "1" : "0");
+    }
+    // A control's pixels as the dialog shows them, top row first.
+    ui::Pixels PixelsOf(int id) {
+        const RECT r = ClientRectOf(id);
+        const ui::Pixels all = ui::CaptureClient(dialog->Handle());
+        ui::Pixels part;
+        part.width = r.right - r.left;
+        part.height = r.bottom - r.top;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) part.rows.push_back(all.At(x, y));
+        return part;
+    }
+    // Puts the mouse on a button, as the system would when the user moves there.
+    void Hover(int id) {
+        RECT r{};
+        GetWindowRect(Item(id), &r);
+        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(Item(id), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+        Repaint();
     }
     COLORREF PixelIn(int id, int dx, int dy) {
         const RECT r = ClientRectOf(id);
@@ -99,7 +136,8 @@ TEST_F(FarspanDlgTest, ListsTheQualifyingDrivesUnderItsCaption) {
     EXPECT_EQ(L"B11.0919.1", TextOf(IDC_BUILD_LABEL));
     HWND list = Item(IDC_LIST_DRIVE);
     ASSERT_EQ(3, SendMessageW(list, LB_GETCOUNT, 0, 0));
-    const wchar_t* lines[] = {L"ST3000DM008-2DM166 - 2794.52GB", L"WDC WD30EZRX-00D8PB0 - 2794.52GB",
+    const wchar_t* lines[] = {L"ST3000DM008-2DM166 - 2794.52GB",
+                              L"WDC WD30EZRX-00D8PB0 - 2794.52GB",
                               L"TOSHIBA MD04ACA400 - 3726.02GB"};
     for (int i = 0; i < 3; ++i) {
         wchar_t text[128] = L"";
@@ -120,7 +158,8 @@ TEST_F(FarspanDlgTest, ButtonsAndTextsFollowTheSelectedDrive) {
     Select(1);  // no virtual drive
     EXPECT_EQ("100", Buttons());
     EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
-    EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.", TextOf(IDC_CREATE_DESCRIPTION));
+    EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.",
+              TextOf(IDC_CREATE_DESCRIPTION));
 
     machine.ClearRecords();
     Select(2);  // not plugged in: Rescan, and it can be used
@@ -134,7 +173,8 @@ TEST_F(FarspanDlgTest, ButtonsAndTextsFollowTheSelectedDrive) {
     EXPECT_EQ(1u, machine.DebugLines().size());
     Select(1);
     EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
-    EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.", TextOf(IDC_CREATE_DESCRIPTION));
+    EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.",
+              TextOf(IDC_CREATE_DESCRIPTION));
     EXPECT_EQ(L"ChangeCreateButtonText Set Create TEXT.\n", machine.DebugLines().back());
 
     // No line selected reads as a drive without a virtual drive.
@@ -144,9 +184,10 @@ TEST_F(FarspanDlgTest, ButtonsAndTextsFollowTheSelectedDrive) {
 }
 
 TEST_F(FarspanDlgTest, AtStartUpTheTextsFollowADriveInTheRescanState) {
-    Open("bus present\n"
-         "drive 1 size=4000787030016 product=\"TOSHIBA MD04ACA400\"\n"
-         "virtual 2 drive=1 mounted=0\n");
+    Open(
+        "bus present\n"
+        "drive 1 size=4000787030016 product=\"TOSHIBA MD04ACA400\"\n"
+        "virtual 2 drive=1 mounted=0\n");
     EXPECT_EQ(L"Rescan", TextOf(IDC_BTN_CREATE));
     EXPECT_EQ(L"Rescan the virtual drive.", TextOf(IDC_CREATE_DESCRIPTION));
     EXPECT_EQ("111", Buttons());
@@ -190,7 +231,8 @@ TEST_F(FarspanDlgTest, ThePanelSplitsThePlugInDriveInTenths) {
     EXPECT_EQ(frame.left, dialog->PanelRect().left);  // client coordinates, not screen ones
     EXPECT_EQ(frame.top, dialog->PanelRect().top);
 
-    const RECT physical = ClientRectOf(IDC_CAPACITY_BAR_0), virtualPart = ClientRectOf(IDC_CAPACITY_BAR_1);
+    const RECT physical = ClientRectOf(IDC_CAPACITY_BAR_0),
+               virtualPart = ClientRectOf(IDC_CAPACITY_BAR_1);
     EXPECT_EQ(266, physical.right - physical.left);
     EXPECT_EQ(111, virtualPart.right - virtualPart.left);
     EXPECT_EQ(frame.left + 3, physical.left);
@@ -230,6 +272,48 @@ TEST_F(FarspanDlgTest, ThePanelSplitsThePlugInDriveInTenths) {
     EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_0));
 }
 
+// The close button's images are palette bitmaps, which LR_LOADTRANSPARENT recolours: their
+// key pixels take the window colour. Idle and hovered, the button looks the same whatever
+// that colour is, and hovered it shows its red backdrop.
+TEST_F(FarspanDlgTest, TheCloseButtonLooksTheSameUnderAnyWindowColour) {
+    struct Looks {
+        ui::Pixels idle, hovered;
+    };
+    auto closeButtonUnder = [&](COLORREF windowColour) {
+        const WindowColour colour(windowColour);
+        SetCursorPos(5, 1000);  // away from the dialog
+        Open();
+        Looks looks;
+        looks.idle = PixelsOf(IDC_BTN_CLOSE);
+        Hover(IDC_BTN_CLOSE);
+        looks.hovered = PixelsOf(IDC_BTN_CLOSE);
+        SetCursorPos(5, 1000);
+        dialog->DestroyWindow();
+        dialog.reset();
+        return looks;
+    };
+    const COLORREF red = RGB(200, 50, 50);
+    auto share = [](const ui::Pixels& pixels, COLORREF colour) {
+        return static_cast<double>(std::count(pixels.rows.begin(), pixels.rows.end(), colour)) /
+               static_cast<double>(pixels.rows.size());
+    };
+
+    const COLORREF slate = RGB(32, 36, 48);
+    const Looks white = closeButtonUnder(RGB(255, 255, 255)), dark = closeButtonUnder(slate);
+    ASSERT_GT(white.idle.width, 20);
+    const int midY = white.idle.height / 2;
+    for (const Looks* looks : {&white, &dark}) {
+        EXPECT_EQ(0.0, share(looks->idle, red));
+        EXPECT_GT(share(looks->hovered, red), 0.5);
+        // Where the images have key pixels (a cut corner, left of the cross), the skin.
+        EXPECT_EQ(white.idle.At(0, 0), looks->hovered.At(0, 0));
+        EXPECT_EQ(white.idle.At(2, midY), looks->idle.At(2, midY));
+    }
+    EXPECT_NE(red, white.idle.At(2, midY));
+    EXPECT_EQ(0.0, share(dark.idle, slate));  // no box in the window colour
+    EXPECT_EQ(0.0, share(dark.hovered, slate));
+}
+
 TEST_F(FarspanDlgTest, ClickingAValueLabelMovesTheSelection) {
     Open();
     auto click = [&](int id) {
@@ -259,6 +343,32 @@ TEST_F(FarspanDlgTest, ClickingAValueLabelMovesTheSelection) {
     Select(0);
     EXPECT_EQ(2, dialog->Chart().currentSelection);
     EXPECT_EQ(kWhite, PixelIn(IDC_CAPACITY_VALUE_0, 6, 6));
+}
+
+// The selection stays, but a label that is blank or disabled shows no frame for it.
+TEST_F(FarspanDlgTest, NoSelectionFrameOnABlankOrDisabledValueLabel) {
+    Open();
+    SendMessageW(Item(IDC_CAPACITY_VALUE_0), BM_CLICK, 0, 0);
+    Repaint();
+    ASSERT_EQ(kGrey, PixelIn(IDC_CAPACITY_VALUE_0, 1, 6));
+
+    Select(1);  // no virtual drive: value label 0 is blank and disabled
+    ASSERT_TRUE(Visible(IDC_CAPACITY_VALUE_0));
+    EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_0));
+    EXPECT_EQ(2, dialog->Chart().currentSelection);
+    EXPECT_EQ(kWhite, PixelIn(IDC_CAPACITY_VALUE_0, 1, 6));
+
+    Select(0);  // back to the drive with values: the frame with them
+    EXPECT_EQ(kGrey, PixelIn(IDC_CAPACITY_VALUE_0, 1, 6));
+
+    SendMessageW(Item(IDC_CAPACITY_VALUE_1), BM_CLICK, 0, 0);
+    Repaint();
+    ASSERT_EQ(kGrey, PixelIn(IDC_CAPACITY_VALUE_1, 1, 6));
+    Select(2);  // not plugged in: value label 1 keeps its text but is disabled
+    EXPECT_EQ(L"Corvane\n1678.02GB", TextOf(IDC_CAPACITY_VALUE_1));
+    EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_1));
+    EXPECT_EQ(4, dialog->Chart().currentSelection);
+    EXPECT_NE(kGrey, PixelIn(IDC_CAPACITY_VALUE_1, 1, 6));
 }
 
 }  // namespace

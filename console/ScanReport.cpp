@@ -18,11 +18,6 @@ using namespace platform;
 
 namespace {
 
-constexpr Guid kDiskInterfaceClass = {
-    0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
-constexpr uint32_t kIoctlStorageGetDeviceNumber = 0x2D1080;
-constexpr uint32_t kFileShareReadWrite = 0x3;
-
 // The device number of the disk behind one interface path, or -1 when it cannot be read.
 int DeviceNumberOf(DeviceIo& io, const std::wstring& path) {
     HandleOwner device(io);

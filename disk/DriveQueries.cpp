@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint32_t kIoctlStorageQueryProperty = 0x2D1400;
 constexpr uint32_t kIoctlDiskGetPartitionInfoEx = 0x70048;
-constexpr uint32_t kFileShareReadWrite = 0x3;
 constexpr uint32_t kModelReplyBytes = 10000;
 constexpr uint32_t kDescriptorHeaderBytes = 8;
 constexpr uint32_t kMinDescriptorBytes = 12;

@@ -81,7 +81,14 @@ inline constexpr uint32_t kGenericRead = 0x80000000u;
 inline constexpr uint32_t kGenericWrite = 0x40000000u;
 inline constexpr uint32_t kFileShareRead = 0x1;
 inline constexpr uint32_t kFileShareWrite = 0x2;
+inline constexpr uint32_t kFileShareReadWrite = kFileShareRead | kFileShareWrite;
 inline constexpr uint32_t kOpenExisting = 3;
+
+// The system's disk device interface class (GUID_DEVINTERFACE_DISK), and the request that
+// tells which drive number a disk has (IOCTL_STORAGE_GET_DEVICE_NUMBER).
+inline constexpr Guid kDiskInterfaceClass = {
+    0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+inline constexpr uint32_t kIoctlStorageGetDeviceNumber = 0x2D1080;
 
 // SetupDiGetDeviceRegistryPropertyW property SPDRP_PHYSICAL_DEVICE_OBJECT_NAME.
 inline constexpr uint32_t kSpdrpPhysicalDeviceObjectName = 14;

@@ -1,5 +1,5 @@
 // Reads the main program's resources back as the system stores them: every string of the
-// three tables, every control of dialog 310, the bitmaps and the version. By default the
+// three tables, every control of the main dialog, the bitmaps and the version. By default the
 // resources of this test program itself; with OVERREACH_RESOURCE_MODULE naming a file (the
 // shipping 32-bit Overreach.exe), that file's, opened as data.
 #include <windows.h>
@@ -64,11 +64,13 @@ TEST(ResourcesTest, StringTablesHoldTheTextsOfEachLanguage) {
         {140, L"Delete the virtual drive and restore it to its previous state."},
         {141, L"Open the Disk Management tool to partition or format the hard drive."},
         {142, L"Rescan the virtual drive."},
-        {300, L"It is recommended to use Windows? Disk Managment to manage the drive for better "
-              L"compatibility and upgradability when using as a data drive. Click Yes to continue, or "
-              L"click NO to launch Disk Management."},
-        {301, L"All data on the hard drive will be deleted during the recovery process. Are you sure "
-              L"you want to continue?"},
+        {300,
+         L"It is recommended to use Windows? Disk Managment to manage the drive for better "
+         L"compatibility and upgradability when using as a data drive. Click Yes to continue, or "
+         L"click NO to launch Disk Management."},
+        {301,
+         L"All data on the hard drive will be deleted during the recovery process. Are you sure "
+         L"you want to continue?"},
     };
     const std::map<UINT, std::wstring> traditional = {
         {129, L"建立"},
@@ -103,7 +105,8 @@ TEST(ResourcesTest, StringTablesHoldTheTextsOfEachLanguage) {
         ASSERT_TRUE(ReadString(id, kEnglish, s)) << id;
         EXPECT_EQ(text, s) << id;
     }
-    for (const auto& [language, table] : {std::pair{kTraditional, &traditional}, std::pair{kSimplified, &simplified}}) {
+    for (const auto& [language, table] :
+         {std::pair{kTraditional, &traditional}, std::pair{kSimplified, &simplified}}) {
         for (UINT id : {133u, 134u, 135u, 300u}) {
             ASSERT_TRUE(ReadString(id, language, s)) << id;
             EXPECT_EQ(english.at(id), s) << id;
@@ -165,7 +168,8 @@ TEST(ResourcesTest, DialogTemplateHoldsEveryControlInPlace) {
     const auto items = ReadDialog(IDD_OVERREACH_DIALOG, &style, &cx, &cy);
     EXPECT_EQ(293, cx);
     EXPECT_EQ(348, cy);
-    EXPECT_EQ(DWORD{WS_POPUP | WS_SYSMENU}, style & (WS_POPUP | WS_SYSMENU | WS_CAPTION | WS_BORDER));
+    EXPECT_EQ(DWORD{WS_POPUP | WS_SYSMENU},
+              style & (WS_POPUP | WS_SYSMENU | WS_CAPTION | WS_BORDER));
     EXPECT_TRUE(style & DS_SETFONT);
     EXPECT_EQ(33u, items.size());
 
@@ -175,13 +179,20 @@ TEST(ResourcesTest, DialogTemplateHoldsEveryControlInPlace) {
         WORD windowClass;
         bool visible, enabled;
     } placed[] = {
-        {1021, 276, 0, 17, 12, 0x80, true, true},  {1022, 259, 0, 17, 12, 0x80, true, true},
-        {1047, 232, 2, 11, 10, 0x80, true, true},  {1048, 246, 2, 11, 10, 0x80, true, true},
-        {1036, 108, 12, 110, 12, 0x82, true, true}, {1002, 22, 100, 199, 14, 0x82, true, true},
-        {1026, 21, 113, 253, 64, 0x83, true, true}, {1014, 21, 184, 56, 15, 0x80, true, false},
-        {1033, 79, 184, 176, 18, 0x82, true, true}, {1019, 21, 203, 56, 15, 0x80, true, false},
-        {1034, 79, 203, 176, 18, 0x82, true, true}, {1004, 21, 224, 253, 68, 0x80, true, true},
-        {1020, 21, 297, 56, 15, 0x80, true, false}, {1037, 79, 297, 176, 18, 0x82, true, true},
+        {IDC_BTN_CLOSE, 276, 0, 17, 12, 0x80, true, true},
+        {IDC_BTN_MINIMIZE, 259, 0, 17, 12, 0x80, true, true},
+        {IDC_BTN_LIVEUPDATE, 232, 2, 11, 10, 0x80, true, true},
+        {IDC_BTN_HELP, 246, 2, 11, 10, 0x80, true, true},
+        {IDC_BUILD_LABEL, 108, 12, 110, 12, 0x82, true, true},
+        {IDC_LIST_CAPTION, 22, 100, 199, 14, 0x82, true, true},
+        {IDC_LIST_DRIVE, 21, 113, 253, 64, 0x83, true, true},
+        {IDC_BTN_CREATE, 21, 184, 56, 15, 0x80, true, false},
+        {IDC_CREATE_DESCRIPTION, 79, 184, 176, 18, 0x82, true, true},
+        {IDC_BTN_RECOVER, 21, 203, 56, 15, 0x80, true, false},
+        {IDC_RECOVER_DESCRIPTION, 79, 203, 176, 18, 0x82, true, true},
+        {IDC_CAPACITY_FRAME, 21, 224, 253, 68, 0x80, true, true},
+        {IDC_BTN_PARTITION, 21, 297, 56, 15, 0x80, true, false},
+        {IDC_PARTITION_DESCRIPTION, 79, 297, 176, 18, 0x82, true, true},
     };
     for (const auto& c : placed) {
         ASSERT_TRUE(items.count(c.id)) << c.id;
@@ -194,37 +205,49 @@ TEST(ResourcesTest, DialogTemplateHoldsEveryControlInPlace) {
         EXPECT_EQ(c.visible, (item.style & WS_VISIBLE) != 0) << c.id;
         EXPECT_EQ(c.enabled, (item.style & WS_DISABLED) == 0) << c.id;
     }
-    const DWORD list = items.at(1026).style;
+    const DWORD list = items.at(IDC_LIST_DRIVE).style;
     EXPECT_TRUE(list & LBS_NOTIFY);
     EXPECT_TRUE(list & LBS_NOINTEGRALHEIGHT);
     EXPECT_TRUE(list & WS_VSCROLL);
     EXPECT_TRUE(list & WS_BORDER);
-    EXPECT_EQ(DWORD{BS_GROUPBOX}, items.at(1004).style & 0xF);
-    EXPECT_TRUE(items.at(1004).exStyle & WS_EX_CLIENTEDGE);
+    EXPECT_EQ(DWORD{BS_GROUPBOX}, items.at(IDC_CAPACITY_FRAME).style & 0xF);
+    EXPECT_TRUE(items.at(IDC_CAPACITY_FRAME).exStyle & WS_EX_CLIENTEDGE);
 
     // The capacity panel starts hidden: bars disabled, value labels enabled.
-    for (WORD id = 1035; id <= 1046; ++id) {
-        if (id == 1036 || id == 1037) continue;
-        const Item& item = items.at(id);
-        EXPECT_FALSE(item.style & WS_VISIBLE) << id;
-        const bool bar = id == 1035 || id % 2 == 1;
-        EXPECT_EQ(bar, (item.style & WS_DISABLED) != 0) << id;
+    for (WORD id : {IDC_CAPACITY_BAR_0, IDC_CAPACITY_BAR_1, IDC_CAPACITY_BAR_2, IDC_CAPACITY_BAR_3,
+                    IDC_CAPACITY_BAR_4}) {
+        EXPECT_FALSE(items.at(id).style & WS_VISIBLE) << id;
+        EXPECT_TRUE(items.at(id).style & WS_DISABLED) << id;
     }
-    for (WORD id : {1000, 1001, 1006, 1008, 1009, 1015, 1016, 1017, 1029})
+    for (WORD id : {IDC_CAPACITY_VALUE_0, IDC_CAPACITY_VALUE_1, IDC_CAPACITY_VALUE_2,
+                    IDC_CAPACITY_VALUE_3, IDC_CAPACITY_VALUE_4}) {
+        EXPECT_FALSE(items.at(id).style & WS_VISIBLE) << id;
+        EXPECT_FALSE(items.at(id).style & WS_DISABLED) << id;
+    }
+    for (WORD id : {IDC_VIRTUAL_CAPTION, IDC_PHYSICAL_CAPTION, IDC_SECOND_DRIVE_CAPTION,
+                    IDC_DRIVE_CAPTION, IDC_MAX_USABLE_CAPTION, IDC_BLANK_VALUE_A, IDC_BLANK_VALUE_B,
+                    IDC_BLANK_VALUE_C, IDC_BLANK_VALUE_D})
         EXPECT_FALSE(items.at(id).style & WS_VISIBLE) << id;
 }
 
 // Each bitmap's size and depth, and the background's key-coloured corners.
 TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
+    constexpr COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255);
+    constexpr COLORREF kNoKey = CLR_INVALID;
     const struct {
         WORD id;
         LONG w, h;
         WORD bits;
+        COLORREF key;
     } bitmaps[] = {
-        {313, 440, 560, 24}, {318, 83, 23, 24}, {319, 83, 23, 24}, {320, 83, 23, 24},
-        {321, 83, 23, 24},   {322, 83, 23, 24}, {323, 83, 23, 24}, {324, 25, 19, 24},
-        {325, 25, 19, 24},   {329, 16, 16, 24}, {330, 16, 16, 24}, {331, 16, 16, 24},
-        {332, 16, 16, 24},   {333, 24, 19, 8},  {334, 24, 19, 8},
+        {IDB_BACKGROUND, 440, 560, 24, kNoKey},      {IDB_CREATE_IDLE, 83, 23, 24, kBlack},
+        {IDB_CREATE_ACTIVE, 83, 23, 24, kBlack},     {IDB_PARTITION_IDLE, 83, 23, 24, kBlack},
+        {IDB_PARTITION_ACTIVE, 83, 23, 24, kBlack},  {IDB_RECOVER_IDLE, 83, 23, 24, kBlack},
+        {IDB_RECOVER_ACTIVE, 83, 23, 24, kBlack},    {IDB_MINIMIZE_IDLE, 25, 19, 24, kWhite},
+        {IDB_MINIMIZE_ACTIVE, 25, 19, 24, kWhite},   {IDB_LIVEUPDATE_IDLE, 16, 16, 24, kWhite},
+        {IDB_LIVEUPDATE_ACTIVE, 16, 16, 24, kWhite}, {IDB_HELP_IDLE, 16, 16, 24, kWhite},
+        {IDB_HELP_ACTIVE, 16, 16, 24, kWhite},       {IDB_CLOSE_IDLE, 24, 19, 8, kWhite},
+        {IDB_CLOSE_ACTIVE, 24, 19, 8, kWhite},
     };
     for (const auto& b : bitmaps) {
         HRSRC info = FindResourceW(Module(), MAKEINTRESOURCEW(b.id), RT_BITMAP);
@@ -234,10 +257,24 @@ TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
         EXPECT_EQ(b.w, header->biWidth) << b.id;
         EXPECT_EQ(b.h, header->biHeight) << b.id;
         EXPECT_EQ(b.bits, header->biBitCount) << b.id;
+        if (b.key == kNoKey) continue;
+        // The buttons are loaded with LR_LOADTRANSPARENT, which recolours the palette entry
+        // of the first stored pixel: that pixel has to be a key pixel, not part of the image.
+        const auto* palette = reinterpret_cast<const RGBQUAD*>(
+            reinterpret_cast<const BYTE*>(header) + header->biSize);
+        const DWORD colours = header->biBitCount > 8   ? 0
+                              : header->biClrUsed != 0 ? header->biClrUsed
+                                                       : 1u << header->biBitCount;
+        const BYTE* first = reinterpret_cast<const BYTE*>(palette + colours);
+        const COLORREF firstColour =
+            header->biBitCount == 8
+                ? RGB(palette[*first].rgbRed, palette[*first].rgbGreen, palette[*first].rgbBlue)
+                : RGB(first[2], first[1], first[0]);
+        EXPECT_EQ(b.key, firstColour) << b.id;
     }
 
     HBITMAP background = static_cast<HBITMAP>(
-        LoadImageW(Module(), MAKEINTRESOURCEW(313), IMAGE_BITMAP, 0, 0, 0));
+        LoadImageW(Module(), MAKEINTRESOURCEW(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, 0));
     ASSERT_NE(nullptr, background);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, background);
@@ -279,7 +316,7 @@ TEST(ResourcesTest, VersionIs1001AndTheManifestIsEmbedded) {
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
                                reinterpret_cast<void**>(&text), &length));
     EXPECT_STREQ(L"1.0.0.1", text);
-    EXPECT_NE(nullptr, FindResourceW(Module(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)));
+    EXPECT_NE(nullptr, FindResourceW(Module(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST));
 }
 
 }  // namespace

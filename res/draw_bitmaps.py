@@ -15,9 +15,17 @@ def mix(a, b, t):
     return tuple(int(round(a[i] + (b[i] - a[i]) * t)) for i in range(3))
 
 
-def write_bmp(name, pixels, palette=None):
-    """pixels: rows top to bottom of (r, g, b). With a palette, an 8-bit indexed file."""
+def write_bmp(name, pixels, palette=None, key=None):
+    """pixels: rows top to bottom of (r, g, b). With a palette, an 8-bit indexed file.
+
+    A button bitmap names its key colour, and its first pixel must have it. The program loads
+    the buttons with LR_LOADTRANSPARENT, which gives the palette entry of the first pixel (the
+    bottom-left one: rows are stored bottom up) the system's window colour. Were that pixel
+    part of the picture, the picture would lose that colour; as a key pixel it only turns the
+    key pixels into the window colour, and the program keys on whatever colour they took."""
     h, w = len(pixels), len(pixels[0])
+    if key is not None and pixels[h - 1][0] != key:
+        raise ValueError("%s: the first pixel is %r, not the key colour %r" % (name, pixels[h - 1][0], key))
     if palette is None:
         stride = (w * 3 + 3) & ~3
         body = bytearray()
@@ -106,12 +114,14 @@ def inside(x, y, w, h, r):
 def action_buttons():
     idle = ((250, 251, 253), (226, 232, 240), (150, 165, 185))
     active = ((120, 190, 245), (40, 120, 200), (25, 85, 150))
-    for name, ids in (("create", (318, 319)), ("partition", (320, 321)), ("recover", (322, 323))):
-        write_bmp("%s_idle.bmp" % name, rounded_face(83, 23, BLACK, *idle))
-        write_bmp("%s_active.bmp" % name, rounded_face(83, 23, BLACK, *active))
+    for name in ("create", "partition", "recover"):
+        write_bmp("%s_idle.bmp" % name, rounded_face(83, 23, BLACK, *idle), key=BLACK)
+        write_bmp("%s_active.bmp" % name, rounded_face(83, 23, BLACK, *active), key=BLACK)
 
 
 def glyph_button(w, h, glyph, colour, back):
+    """A glyph on the white key colour, or on a backdrop whose corners are cut off in the key
+    colour (which also makes the first pixel a key pixel)."""
     px = canvas(w, h, WHITE)
     for y in range(h):
         for x in range(w):
@@ -119,14 +129,18 @@ def glyph_button(w, h, glyph, colour, back):
                 px[y][x] = back
             if glyph(x, y):
                 px[y][x] = colour
+    for row, run in enumerate((2, 1)):
+        for x in range(run):
+            for yy in (row, h - 1 - row):
+                px[yy][x] = px[yy][w - 1 - x] = WHITE
     return px
 
 
 def caption_buttons():
     hover = (60, 140, 205)
     minus = lambda x, y: 8 <= x <= 16 and 12 <= y <= 13
-    write_bmp("minimize_idle.bmp", glyph_button(25, 19, minus, (250, 250, 250), None))
-    write_bmp("minimize_active.bmp", glyph_button(25, 19, minus, (250, 250, 250), hover))
+    write_bmp("minimize_idle.bmp", glyph_button(25, 19, minus, (250, 250, 250), None), key=WHITE)
+    write_bmp("minimize_active.bmp", glyph_button(25, 19, minus, (250, 250, 250), hover), key=WHITE)
 
     cross = lambda x, y: 7 <= x <= 16 and 5 <= y <= 14 and (abs((x - 7) - (y - 5)) <= 0 or
                                                             abs((x - 7) + (y - 5) - 9) <= 0 or
@@ -134,16 +148,17 @@ def caption_buttons():
                                                             abs((x - 8) + (y - 5) - 9) <= 0)
     red = (200, 50, 50)
     palette = [WHITE, (250, 250, 250), red]
-    write_bmp("close_idle.bmp", glyph_button(24, 19, cross, (250, 250, 250), None), palette)
-    write_bmp("close_active.bmp", glyph_button(24, 19, cross, (250, 250, 250), red), palette)
+    write_bmp("close_idle.bmp", glyph_button(24, 19, cross, (250, 250, 250), None), palette, WHITE)
+    write_bmp("close_active.bmp", glyph_button(24, 19, cross, (250, 250, 250), red), palette, WHITE)
 
     ring = lambda x, y: 4.2 <= math.hypot(x - 7.5, y - 7.5) <= 6.2 and not (x > 8 and y < 6)
     arrow = lambda x, y: ring(x, y) or (9 <= x <= 13 and 1 <= y <= 5 and x - 9 >= y - 1)
     qmark = lambda x, y: ((4.0 <= math.hypot(x - 7.5, y - 5.5) <= 5.6 and not (y > 6 and x < 8))
                           or (7 <= x <= 8 and 9 <= y <= 11) or (7 <= x <= 8 and 13 <= y <= 14))
     for name, glyph in (("liveupdate", arrow), ("help", qmark)):
-        write_bmp("%s_idle.bmp" % name, glyph_button(16, 16, glyph, (230, 240, 250), None))
-        write_bmp("%s_active.bmp" % name, glyph_button(16, 16, glyph, (255, 255, 255), hover))
+        write_bmp("%s_idle.bmp" % name, glyph_button(16, 16, glyph, (230, 240, 250), None), key=WHITE)
+        # Nearly white: pure white is the key colour and would let the backdrop show through.
+        write_bmp("%s_active.bmp" % name, glyph_button(16, 16, glyph, (252, 252, 252), hover), key=WHITE)
 
 
 if __name__ == "__main__":

@@ -2,7 +2,23 @@
 #pragma once
 
 #define IDD_OVERREACH_DIALOG 310
+
+// The skin's bitmaps: the dialog's background and an idle and an active image per button.
 #define IDB_BACKGROUND 313
+#define IDB_CREATE_IDLE 318
+#define IDB_CREATE_ACTIVE 319
+#define IDB_PARTITION_IDLE 320
+#define IDB_PARTITION_ACTIVE 321
+#define IDB_RECOVER_IDLE 322
+#define IDB_RECOVER_ACTIVE 323
+#define IDB_MINIMIZE_IDLE 324
+#define IDB_MINIMIZE_ACTIVE 325
+#define IDB_LIVEUPDATE_IDLE 329
+#define IDB_LIVEUPDATE_ACTIVE 330
+#define IDB_HELP_IDLE 331
+#define IDB_HELP_ACTIVE 332
+#define IDB_CLOSE_IDLE 333
+#define IDB_CLOSE_ACTIVE 334
 
 #define IDS_OLE_INIT_FAILED 100
 #define IDS_PRODUCT 128
@@ -23,23 +39,26 @@
 #define IDS_DISK_MANAGEMENT_ADVICE 300
 #define IDS_RECOVER_WARNING 301
 
+// The controls of the main dialog. The captions "Virtual", "Physical", "Drive :" (twice) and
+// "Max. Usable Size(GB):" and the four blank value fields are kept hidden; the blank fields
+// are never written.
 #define IDC_VIRTUAL_CAPTION 1000
 #define IDC_PHYSICAL_CAPTION 1001
 #define IDC_LIST_CAPTION 1002
 #define IDC_CAPACITY_FRAME 1004
-#define IDC_DRIVE_VALUE 1006
+#define IDC_SECOND_DRIVE_CAPTION 1006
 #define IDC_DRIVE_CAPTION 1008
 #define IDC_MAX_USABLE_CAPTION 1009
 #define IDC_BTN_CREATE 1014
-#define IDC_HIDDEN_1015 1015
-#define IDC_HIDDEN_1016 1016
-#define IDC_HIDDEN_1017 1017
+#define IDC_BLANK_VALUE_A 1015
+#define IDC_BLANK_VALUE_B 1016
+#define IDC_BLANK_VALUE_C 1017
 #define IDC_BTN_RECOVER 1019
 #define IDC_BTN_PARTITION 1020
 #define IDC_BTN_CLOSE 1021
 #define IDC_BTN_MINIMIZE 1022
 #define IDC_LIST_DRIVE 1026
-#define IDC_HIDDEN_1029 1029
+#define IDC_BLANK_VALUE_D 1029
 #define IDC_CREATE_DESCRIPTION 1033
 #define IDC_RECOVER_DESCRIPTION 1034
 #define IDC_CAPACITY_BAR_0 1035

@@ -25,12 +25,11 @@ bool ReadSize(HBITMAP bitmap, int* width, int* height) {
 
 }  // namespace
 
-CButtonST::CButtonST() { ResetColours(); }
-
-CButtonST::~CButtonST() {
-    DropBackgroundCache();
-    FreeImages();
+CButtonST::CButtonST() {
+    ResetColours();
 }
+
+CButtonST::~CButtonST() = default;
 
 const ui::MessageMap& CButtonST::ClassMap() {
     static const ui::MessageEntry entries[] = {
@@ -77,69 +76,46 @@ void CButtonST::FitToImage() {
 
 void CButtonST::UseParentBackground(BOOL use) {
     parentBackground_ = use;
-    DropBackgroundCache();
-}
-
-void CButtonST::DropBackgroundCache() {
-    if (backgroundDc_ && displacedBitmap_) SelectObject(backgroundDc_, displacedBitmap_);
-    displacedBitmap_ = nullptr;
-    if (backgroundBitmap_) DeleteObject(backgroundBitmap_);
-    backgroundBitmap_ = nullptr;
-    if (backgroundDc_) DeleteDC(backgroundDc_);
-    backgroundDc_ = nullptr;
+    background_.Reset();
 }
 
 void CButtonST::FreeImages() {
-    for (Image* image : {&active_, &idle_}) {
-        if (image->bitmap) DeleteObject(image->bitmap);
-        if (image->mask) DeleteObject(image->mask);
-        *image = Image{};
-    }
+    active_ = Image{};
+    idle_ = Image{};
 }
 
 int CButtonST::SetStateBitmaps(HBITMAP active, COLORREF activeKey, HBITMAP idle, COLORREF idleKey) {
     FreeImages();
-    // The caller has handed both bitmaps over: an idle bitmap that is never stored is
-    // deleted here rather than left behind.
-    auto dropIdle = [&] {
-        if (idle && !IsDerivation(idle) && idle != active) DeleteObject(idle);
-    };
+    // Both bitmaps are the button's from here on, so every early return below deletes
+    // them. One handle given twice is held once: a second owner would delete it again.
+    ui::Bitmap activeBitmap(active);
+    ui::Bitmap idleBitmap(IsDerivation(idle) || idle == active ? nullptr : idle);
     if (!active) {
-        dropIdle();
         Invalidate();
         return BitmapsSet;
     }
-    active_.bitmap = active;
-    active_.key = activeKey;
-    if (!ReadSize(active, &active_.width, &active_.height)) {
-        FreeImages();
-        dropIdle();
-        return BitmapUnreadable;
-    }
+    Image first, second;
+    first.key = activeKey;
+    if (!ReadSize(active, &first.width, &first.height)) return BitmapUnreadable;
     if (IsDerivation(idle)) {
-        idle = idle == AutoDarker ? MakeDarker(active, active_.width, active_.height, activeKey)
-                                  : MakeGrayscale(active, active_.width, active_.height, activeKey);
+        // Derived before the mask turns the key pixels of the source black.
+        idleBitmap.Reset(idle == AutoDarker
+                             ? MakeDarker(active, first.width, first.height, activeKey)
+                             : MakeGrayscale(active, first.width, first.height, activeKey));
         idleKey = activeKey;
     }
-    active_.mask = MakeMask(active, active_.width, active_.height, activeKey);
-    if (!active_.mask) {
-        FreeImages();
-        dropIdle();
-        return MaskFailed;
+    first.mask.Reset(MakeMask(active, first.width, first.height, activeKey));
+    if (!first.mask) return MaskFailed;
+    first.bitmap = std::move(activeBitmap);
+    if (idleBitmap) {
+        second.key = idleKey;
+        if (!ReadSize(idleBitmap.Get(), &second.width, &second.height)) return BitmapUnreadable;
+        second.mask.Reset(MakeMask(idleBitmap.Get(), second.width, second.height, idleKey));
+        if (!second.mask) return MaskFailed;
+        second.bitmap = std::move(idleBitmap);
     }
-    if (idle) {
-        idle_.bitmap = idle;
-        idle_.key = idleKey;
-        if (!ReadSize(idle, &idle_.width, &idle_.height)) {
-            FreeImages();
-            return BitmapUnreadable;
-        }
-        idle_.mask = MakeMask(idle, idle_.width, idle_.height, idleKey);
-        if (!idle_.mask) {
-            FreeImages();
-            return MaskFailed;
-        }
-    }
+    active_ = std::move(first);
+    idle_ = std::move(second);
     Invalidate();
     return BitmapsSet;
 }
@@ -154,7 +130,8 @@ void CButtonST::OnSubclass() {
 
 bool CButtonST::PreTranslateMessage(MSG& message) {
     // An owner-drawn button would report a double click instead of a second click.
-    if (message.hwnd == Handle() && message.message == WM_LBUTTONDBLCLK) message.message = WM_LBUTTONDOWN;
+    if (message.hwnd == Handle() && message.message == WM_LBUTTONDBLCLK)
+        message.message = WM_LBUTTONDOWN;
     return false;
 }
 
@@ -213,7 +190,7 @@ LRESULT CButtonST::OnEnable(WPARAM enabled, LPARAM) {
 
 LRESULT CButtonST::OnSysColorChange(WPARAM, LPARAM) {
     const LRESULT result = Default();
-    DropBackgroundCache();
+    background_.Reset();
     ResetColours();
     Invalidate();
     return result;
@@ -227,8 +204,10 @@ LRESULT CButtonST::OnSetStyle(WPARAM style, LPARAM redraw) {
     // The dialog manager switches push buttons between default and normal as the focus
     // moves; the button follows that, but must stay owner-drawn.
     const WPARAM type = style & 0xF;
-    if (type == BS_DEFPUSHBUTTON) defaultButton_ = TRUE;
-    else if (type == BS_PUSHBUTTON) defaultButton_ = FALSE;
+    if (type == BS_DEFPUSHBUTTON)
+        defaultButton_ = TRUE;
+    else if (type == BS_PUSHBUTTON)
+        defaultButton_ = FALSE;
     return DefaultWith(BM_SETSTYLE, (style & ~static_cast<WPARAM>(0x4)) | BS_OWNERDRAW, redraw);
 }
 
@@ -249,7 +228,9 @@ bool CButtonST::OnClicked() {
     return false;  // the parent hears of the click too
 }
 
-HBRUSH CButtonST::OnCtlColor(HDC, UINT) { return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)); }
+HBRUSH CButtonST::OnCtlColor(HDC, UINT) {
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
 
 // --- painting ------------------------------------------------------------------------------
 
@@ -260,10 +241,13 @@ void CButtonST::DrawItem(const DRAWITEMSTRUCT& item) {
     disabled_ = (item.itemState & ODS_DISABLED) != 0;
 
     HDC dc = item.hDC;
+    const ui::SavedDcState keep(dc);  // the system's DC goes back as it came
     const RECT rect = item.rcItem;
     SetBkMode(dc, TRANSPARENT);
-    if (parentBackground_) PaintParentBackground(dc);
-    else PaintFace(dc, rect);
+    if (parentBackground_)
+        PaintParentBackground(dc);
+    else
+        PaintFace(dc, rect);
     PaintFrame(dc, rect);
 
     const std::wstring caption = Text();
@@ -296,36 +280,36 @@ RECT CButtonST::PlaceImage(const RECT& item, RECT& caption, bool hasCaption, BOO
     RECT r = item;
     const int iw = image.width, ih = image.height;
     switch (placement_) {
-    case 0:  // left of the caption
-        if (hasCaption) {
-            r.left += marginX_;
-            caption.left += iw + marginX_;
-        } else {
-            r.left += (r.right - r.left - iw) / 2;
-        }
-        r.top += (r.bottom - r.top - ih) / 2;
-        break;
-    case 1:  // above the caption
-        r.left += (r.right - r.left - iw) / 2;
-        if (hasCaption) {
-            r.top = marginY_;
-            caption.top += ih;
-        } else {
+        case 0:  // left of the caption
+            if (hasCaption) {
+                r.left += marginX_;
+                caption.left += iw + marginX_;
+            } else {
+                r.left += (r.right - r.left - iw) / 2;
+            }
             r.top += (r.bottom - r.top - ih) / 2;
-        }
-        break;
-    case 2:  // right of the caption
-        if (hasCaption) {
-            caption.right -= caption.left + marginX_ + iw;
-            caption.left = marginX_;
-            r.left = ClientRect().right - marginX_ - iw;
-            r.top += (r.bottom - r.top - ih) / 2;
-        } else {
+            break;
+        case 1:  // above the caption
             r.left += (r.right - r.left - iw) / 2;
-        }
-        break;
-    default:  // under the caption, at the item's origin
-        break;
+            if (hasCaption) {
+                r.top = marginY_;
+                caption.top += ih;
+            } else {
+                r.top += (r.bottom - r.top - ih) / 2;
+            }
+            break;
+        case 2:  // right of the caption
+            if (hasCaption) {
+                caption.right -= caption.left + marginX_ + iw;
+                caption.left = marginX_;
+                r.left = ClientRect().right - marginX_ - iw;
+                r.top += (r.bottom - r.top - ih) / 2;
+            } else {
+                r.left += (r.right - r.left - iw) / 2;
+            }
+            break;
+        default:  // under the caption, at the item's origin
+            break;
     }
     if (pressed && !checkBoxMode_) OffsetRect(&r, pressShiftX_, pressShiftY_);
     return r;
@@ -339,7 +323,9 @@ void CButtonST::PaintImage(HDC dc, bool hasCaption, const RECT& item, RECT& capt
     const int x = place.left, y = place.top, bw = image.width, bh = image.height;
 
     ui::MemoryDc imageDc(dc), maskDc(dc);
-    ui::Selection imageIn(imageDc.Get(), image.bitmap), maskIn(maskDc.Get(), image.mask);
+    if (!imageDc || !maskDc) return;
+    ui::Selection imageIn(imageDc.Get(), image.bitmap.Get()),
+        maskIn(maskDc.Get(), image.mask.Get());
     if (!disabled) {
         BitBlt(dc, x, y, bw, bh, maskDc.Get(), 0, 0, SRCAND);
         BitBlt(dc, x, y, bw, bh, imageDc.Get(), 0, 0, SRCPAINT);
@@ -347,9 +333,11 @@ void CButtonST::PaintImage(HDC dc, bool hasCaption, const RECT& item, RECT& capt
     }
     // Disabled: the image composed on white, then embossed by the system.
     const RECT window = WindowRect();
-    ui::Bitmap composed(CreateCompatibleBitmap(dc, window.right - window.left, window.bottom - window.top));
+    ui::Bitmap composed(
+        CreateCompatibleBitmap(dc, window.right - window.left, window.bottom - window.top));
+    ui::MemoryDc composeDc(dc);
+    if (!composed || !composeDc) return;
     {
-        ui::MemoryDc composeDc(dc);
         ui::Selection composedIn(composeDc.Get(), composed.Get());
         ui::FillSolidRect(composeDc.Get(), {0, 0, place.right + 1, place.bottom + 1}, kWhite);
         SetBkColor(composeDc.Get(), kWhite);
@@ -378,7 +366,9 @@ void CButtonST::PaintCaption(HDC dc, const std::wstring& caption, const RECT&, R
         DrawTextW(dc, caption.c_str(), -1, &c, kCaptionFormat);
         return;
     }
-    const int pair = hovered_ || pressed ? ActiveBackground : focused_ ? FocusBackground : IdleBackground;
+    const int pair = hovered_ || pressed ? ActiveBackground
+                     : focused_          ? FocusBackground
+                                         : IdleBackground;
     SetTextColor(dc, colours_[pair + 1]);
     SetBkColor(dc, colours_[pair]);
     DrawTextW(dc, caption.c_str(), -1, &c, kCaptionFormat);
@@ -387,25 +377,28 @@ void CButtonST::PaintCaption(HDC dc, const std::wstring& caption, const RECT&, R
 void CButtonST::PaintParentBackground(HDC dc) {
     const RECT client = ClientRect();
     const int w = client.right, h = client.bottom;
-    if (!backgroundDc_) {
+    if (!background_) {
         // Taken once and reused: each later repaint costs one copy.
         const RECT inParent = RectInParent();
         ui::WindowDc parentDc(Parent());
-        backgroundDc_ = CreateCompatibleDC(parentDc.Get());
-        backgroundBitmap_ = CreateCompatibleBitmap(parentDc.Get(), w, h);
-        displacedBitmap_ = SelectObject(backgroundDc_, backgroundBitmap_);
-        BitBlt(backgroundDc_, 0, 0, w, h, parentDc.Get(), inParent.left, inParent.top, SRCCOPY);
+        if (!background_.Create(parentDc.Get(), w, h)) {
+            // Nothing to copy from this time: the face colour instead, and another try
+            // at the next draw.
+            PaintFace(dc, client);
+            return;
+        }
+        BitBlt(background_.Dc(), 0, 0, w, h, parentDc.Get(), inParent.left, inParent.top, SRCCOPY);
     }
-    BitBlt(dc, 0, 0, w, h, backgroundDc_, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, w, h, background_.Dc(), 0, 0, SRCCOPY);
 }
 
 // --- derived images ------------------------------------------------------------------------
 
 HBITMAP MakeMask(HBITMAP source, int width, int height, COLORREF key) {
-    HBITMAP mask = CreateBitmap(width, height, 1, 1, nullptr);
-    if (!mask) return nullptr;
+    ui::Bitmap mask(CreateBitmap(width, height, 1, 1, nullptr));
     ui::MemoryDc sourceDc(nullptr), maskDc(nullptr);
-    ui::Selection sourceIn(sourceDc.Get(), source), maskIn(maskDc.Get(), mask);
+    if (!mask || !sourceDc || !maskDc) return nullptr;
+    ui::Selection sourceIn(sourceDc.Get(), source), maskIn(maskDc.Get(), mask.Get());
     const COLORREF oldBackground = SetBkColor(sourceDc.Get(), key);
     BitBlt(maskDc.Get(), 0, 0, width, height, sourceDc.Get(), 0, 0, SRCCOPY);  // key → 1
     const COLORREF oldText = SetTextColor(sourceDc.Get(), kWhite);
@@ -413,7 +406,7 @@ HBITMAP MakeMask(HBITMAP source, int width, int height, COLORREF key) {
     BitBlt(sourceDc.Get(), 0, 0, width, height, maskDc.Get(), 0, 0, SRCAND);  // key → black
     SetBkColor(sourceDc.Get(), oldBackground);
     SetTextColor(sourceDc.Get(), oldText);
-    return mask;
+    return mask.Release();
 }
 
 namespace {
@@ -439,7 +432,8 @@ HBITMAP Derive(HBITMAP source, int width, int height, COLORREF key, Transform tr
 
 HBITMAP MakeGrayscale(HBITMAP source, int width, int height, COLORREF key) {
     return Derive(source, width, height, key, [](COLORREF c) {
-        const auto l = static_cast<BYTE>(0.587 * GetGValue(c) + 0.299 * GetRValue(c) + 0.114 * GetBValue(c));
+        const auto l =
+            static_cast<BYTE>(0.587 * GetGValue(c) + 0.299 * GetRValue(c) + 0.114 * GetBValue(c));
         return RGB(l, l, l);
     });
 }

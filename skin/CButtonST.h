@@ -4,6 +4,7 @@
 #pragma once
 
 #include "win32ui/Controls.h"
+#include "win32ui/Gdi.h"
 
 namespace skin {
 
@@ -27,7 +28,8 @@ public:
     CButtonST();
     ~CButtonST() override;
 
-    // The button owns both bitmaps from this call on, also when it fails.
+    // The button owns both bitmaps from this call on, also when it fails. The same bitmap
+    // given as both is one image, shown in every state.
     int SetStateBitmaps(HBITMAP active, COLORREF activeKey, HBITMAP idle, COLORREF idleKey);
     void SetStateColor(ColorSlot slot, COLORREF colour);
     void SetImagePlacement(BYTE placement) { placement_ = placement; }
@@ -51,24 +53,24 @@ protected:
     virtual void PaintFrame(HDC dc, const RECT& rect);
     virtual void PaintImage(HDC dc, bool hasCaption, const RECT& item, RECT& caption, BOOL pressed,
                             BOOL disabled);
-    virtual void PaintCaption(HDC dc, const std::wstring& caption, const RECT& item, RECT captionRect,
-                              BOOL pressed, BOOL disabled);
+    virtual void PaintCaption(HDC dc, const std::wstring& caption, const RECT& item,
+                              RECT captionRect, BOOL pressed, BOOL disabled);
 
 private:
     struct Image {
-        HBITMAP bitmap = nullptr;
+        ui::Bitmap bitmap;
         int width = 0;
         int height = 0;
-        HBITMAP mask = nullptr;
+        ui::Bitmap mask;
         COLORREF key = 0;
     };
 
     void FreeImages();
-    void DropBackgroundCache();
     void ResetColours();
     void PaintParentBackground(HDC dc);
     void ClearHover();
-    RECT PlaceImage(const RECT& item, RECT& caption, bool hasCaption, BOOL pressed, const Image& image) const;
+    RECT PlaceImage(const RECT& item, RECT& caption, bool hasCaption, BOOL pressed,
+                    const Image& image) const;
 
     void OnMouseMove(UINT flags, POINT point);
     LRESULT OnMouseLeave(WPARAM, LPARAM);
@@ -97,9 +99,7 @@ private:
     BYTE placement_ = 0;
     BOOL hoverFrame_ = TRUE;
     COLORREF colours_[6];
-    HDC backgroundDc_ = nullptr;
-    HBITMAP backgroundBitmap_ = nullptr;
-    HGDIOBJ displacedBitmap_ = nullptr;
+    ui::BitmapCanvas background_;  // the parent's pixels under the button, taken once
     BOOL check_ = FALSE;
     Image active_;
     Image idle_;

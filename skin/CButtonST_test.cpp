@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "skin/SkinTestKit.h"
+#include "skin/testing/SkinTestKit.h"
 #include "win32ui/Window.h"
 
 namespace skin {
@@ -27,7 +27,7 @@ struct OneButton {
     CButtonST button;
     ui::Font font{test::CrispFont()};
 
-    explicit OneButton(int id = test::kButtonA, int width = 40, int height = 24) {
+    explicit OneButton(int id = IDC_BUTTON_A, int width = 40, int height = 24) {
         dialog.bind = [this, id](TestDialog& d) {
             SendMessageW(d.Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
             EXPECT_TRUE(d.Bind(button, id));
@@ -60,7 +60,7 @@ void WaitForColour(OneButton& one, COLORREF colour) {
 }
 
 TEST(CButtonSTTest, KeyColouredPixelsShowTheBackgroundAndAreStoredBlack) {
-    OneButton one(test::kButtonA, 20, 10);
+    OneButton one(IDC_BUTTON_A, 20, 10);
     one.button.SetText(L"");
     HBITMAP image = test::MakeBitmap(20, 10, [](int x, int) { return x < 5 ? kMagenta : kRed; });
     ASSERT_EQ(CButtonST::BitmapsSet, one.button.SetStateBitmaps(image, kMagenta, nullptr, 0));
@@ -74,7 +74,8 @@ TEST(CButtonSTTest, KeyColouredPixelsShowTheBackgroundAndAreStoredBlack) {
     EXPECT_EQ(kRed, face.At(12, 5));
 
     // With the parent's pixels as background, the dialog's skin shows through instead.
-    one.dialog.SetBackgroundBitmap(test::MakeBitmap(200, 120, [](int x, int y) { return RGB(x, y, 77); }));
+    one.dialog.SetBackgroundBitmap(
+        test::MakeBitmap(200, 120, [](int x, int y) { return RGB(x, y, 77); }));
     one.button.UseParentBackground(TRUE);
     face = one.Painted();
     EXPECT_EQ(RGB(12, 15, 77), face.At(2, 5));  // the button sits at (10, 10)
@@ -82,7 +83,7 @@ TEST(CButtonSTTest, KeyColouredPixelsShowTheBackgroundAndAreStoredBlack) {
 }
 
 TEST(CButtonSTTest, PressingShiftsImageAndCaptionButNotInCheckBoxMode) {
-    OneButton one(test::kButtonA, 60, 30);
+    OneButton one(IDC_BUTTON_A, 60, 30);
     one.button.SetText(L"X");
     one.button.SetStateBitmaps(Solid(10, 10, kRed), RGB(0, 0, 0), nullptr, 0);
     one.button.SetImagePlacement(3);
@@ -103,7 +104,7 @@ TEST(CButtonSTTest, PressingShiftsImageAndCaptionButNotInCheckBoxMode) {
     EXPECT_EQ(captionUp.top + 2, captionDown.top);
 
     // A check box toggles with each click and keeps its image in place.
-    OneButton box(test::kCheckBox, 60, 30);
+    OneButton box(IDC_CHECK_BOX, 60, 30);
     box.button.SetText(L"");
     box.button.SetStateBitmaps(Solid(10, 10, kRed), RGB(0, 0, 0), nullptr, 0);
     box.button.SetImagePlacement(3);
@@ -121,7 +122,7 @@ TEST(CButtonSTTest, PressingShiftsImageAndCaptionButNotInCheckBoxMode) {
 }
 
 TEST(CButtonSTTest, ImagePlacementsPutTheImageBesideAboveOrUnderTheCaption) {
-    OneButton one(test::kButtonA, 60, 30);
+    OneButton one(IDC_BUTTON_A, 60, 30);
     one.button.SetStateBitmaps(Solid(10, 10, kRed), RGB(0, 0, 0), nullptr, 0);
     const struct {
         BYTE placement;
@@ -140,7 +141,8 @@ TEST(CButtonSTTest, ImagePlacementsPutTheImageBesideAboveOrUnderTheCaption) {
         one.button.SetText(c.caption);
         const ui::Pixels pixels = one.Painted();
         const Box image = BoxOf(pixels, kRed);
-        EXPECT_EQ(c.imageLeft, image.left) << int(c.placement) << (*c.caption ? " with caption" : "");
+        EXPECT_EQ(c.imageLeft, image.left)
+            << int(c.placement) << (*c.caption ? " with caption" : "");
         EXPECT_EQ(c.imageTop, image.top) << int(c.placement);
         const Box caption = BoxOf(pixels, kBlue);
         if (*c.caption == 0) {
@@ -148,8 +150,10 @@ TEST(CButtonSTTest, ImagePlacementsPutTheImageBesideAboveOrUnderTheCaption) {
             continue;
         }
         // The caption is centred in what the image leaves of the button.
-        const int centreX = (caption.left + caption.right) / 2, centreY = (caption.top + caption.bottom) / 2;
-        const int expected[][2] = {{(13 + 60) / 2, -1}, {-1, (10 + 30) / 2}, {(3 + 47) / 2, -1}, {-1, -1}};
+        const int centreX = (caption.left + caption.right) / 2,
+                  centreY = (caption.top + caption.bottom) / 2;
+        const int expected[][2] = {
+            {(13 + 60) / 2, -1}, {-1, (10 + 30) / 2}, {(3 + 47) / 2, -1}, {-1, -1}};
         if (expected[c.placement][0] >= 0) {
             EXPECT_NEAR(expected[c.placement][0], centreX, 2) << int(c.placement);
         }
@@ -160,7 +164,7 @@ TEST(CButtonSTTest, ImagePlacementsPutTheImageBesideAboveOrUnderTheCaption) {
 }
 
 TEST(CButtonSTTest, TheHoverFrameIsRaisedOnHoverAndSunkenWhenPressed) {
-    OneButton one(test::kButtonA, 30, 20);
+    OneButton one(IDC_BUTTON_A, 30, 20);
     one.button.SetText(L"");
     one.button.ShowHoverFrame(TRUE);
     const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
@@ -184,7 +188,7 @@ TEST(CButtonSTTest, TheHoverFrameIsRaisedOnHoverAndSunkenWhenPressed) {
 }
 
 TEST(CButtonSTTest, ADisabledButtonEtchesItsCaptionAndEmbossesItsImage) {
-    OneButton one(test::kButtonA, 80, 30);
+    OneButton one(IDC_BUTTON_A, 80, 30);
     one.button.SetText(L"Etched");
     one.button.SetStateBitmaps(Solid(8, 8, kRed), RGB(0, 0, 0), nullptr, 0);
     one.button.SetImagePlacement(3);
@@ -196,14 +200,15 @@ TEST(CButtonSTTest, ADisabledButtonEtchesItsCaptionAndEmbossesItsImage) {
     ASSERT_FALSE(highlight.Empty());
     EXPECT_EQ(shadow.right + 1, highlight.right);  // the highlight pass lies one pixel down-right
     EXPECT_EQ(shadow.bottom + 1, highlight.bottom);
-    EXPECT_TRUE(BoxOf(pixels, kRed).Empty());      // the image is drawn embossed, not in colour
+    EXPECT_TRUE(BoxOf(pixels, kRed).Empty());  // the image is drawn embossed, not in colour
     EXPECT_TRUE(BoxOf(pixels, kBlue).Empty());
 }
 
 TEST(CButtonSTTest, HoverFollowsTheMouseButNotADragFromElsewhere) {
-    OneButton one(test::kButtonA, 30, 20);
+    OneButton one(IDC_BUTTON_A, 30, 20);
     one.button.SetText(L"");
-    one.button.SetStateBitmaps(Solid(30, 20, kRed), RGB(0, 0, 0), Solid(30, 20, kBlue), RGB(0, 0, 0));
+    one.button.SetStateBitmaps(Solid(30, 20, kRed), RGB(0, 0, 0), Solid(30, 20, kBlue),
+                               RGB(0, 0, 0));
     one.button.SetImagePlacement(3);
     SetForegroundWindow(one.dialog.Handle());
     // The mouse away from the button; a hover from where the cursor was before ends.
@@ -238,20 +243,20 @@ TEST(CButtonSTTest, DisablingMovesTheFocusToTheNextTabItem) {
     TestDialog dialog;
     CButtonST a, b;
     dialog.bind = [&](TestDialog& d) {
-        d.Bind(a, test::kButtonA);
-        d.Bind(b, test::kButtonB);
+        d.Bind(a, IDC_BUTTON_A);
+        d.Bind(b, IDC_BUTTON_B);
     };
     ASSERT_TRUE(dialog.CreateModeless());
     SetForegroundWindow(dialog.Handle());
-    SetFocus(dialog.Item(test::kDefaultButton));
-    ASSERT_EQ(dialog.Item(test::kDefaultButton), GetFocus());
+    SetFocus(dialog.Item(IDC_DEFAULT_BUTTON));
+    ASSERT_EQ(dialog.Item(IDC_DEFAULT_BUTTON), GetFocus());
     a.Enable(false);  // it did not have the focus, and still hands it on
     EXPECT_EQ(b.Handle(), GetFocus());
     dialog.DestroyWindow();
 }
 
 TEST(CButtonSTTest, ASystemColourChangeResetsTheColours) {
-    OneButton one(test::kButtonA, 30, 20);
+    OneButton one(IDC_BUTTON_A, 30, 20);
     one.button.SetText(L"");
     EXPECT_EQ(kGreen, one.Painted().At(15, 10));
     one.button.Send(WM_SYSCOLORCHANGE);
@@ -259,7 +264,7 @@ TEST(CButtonSTTest, ASystemColourChangeResetsTheColours) {
 }
 
 TEST(CButtonSTTest, SetStyleKeepsOwnerDrawAndTracksTheDefaultFlag) {
-    OneButton one(test::kDefaultButton);
+    OneButton one(IDC_DEFAULT_BUTTON);
     EXPECT_EQ(static_cast<DWORD>(BS_OWNERDRAW), one.button.Style() & 0xF);
     EXPECT_TRUE(one.button.Send(WM_GETDLGCODE) & DLGC_DEFPUSHBUTTON);
 
@@ -274,7 +279,7 @@ TEST(CButtonSTTest, SetStyleKeepsOwnerDrawAndTracksTheDefaultFlag) {
 }
 
 TEST(CButtonSTTest, ADoubleClickIsTwoClicks) {
-    OneButton one(test::kButtonA, 30, 20);
+    OneButton one(IDC_BUTTON_A, 30, 20);
     HWND button = one.button.Handle();
     const LPARAM at = MAKELPARAM(5, 5);
     PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
@@ -287,8 +292,10 @@ TEST(CButtonSTTest, ADoubleClickIsTwoClicks) {
 
 TEST(CButtonSTTest, IdleImagesCanBeDerivedDarkerOrGrey) {
     const COLORREF warm = RGB(200, 100, 40), white = RGB(255, 255, 255);
-    auto source = [&] { return test::MakeBitmap(10, 10, [&](int x, int) { return x < 2 ? white : warm; }); };
-    OneButton one(test::kButtonA, 10, 10);
+    auto source = [&] {
+        return test::MakeBitmap(10, 10, [&](int x, int) { return x < 2 ? white : warm; });
+    };
+    OneButton one(IDC_BUTTON_A, 10, 10);
     one.button.SetText(L"");
     one.button.SetImagePlacement(3);
 
@@ -303,7 +310,7 @@ TEST(CButtonSTTest, IdleImagesCanBeDerivedDarkerOrGrey) {
 }
 
 TEST(CButtonSTTest, FitToImageAndFailedBitmaps) {
-    OneButton one(test::kButtonA, 40, 24);
+    OneButton one(IDC_BUTTON_A, 40, 24);
     one.button.FitToImage();  // no image: nothing changes
     EXPECT_EQ(40, one.button.ClientRect().right);
     EXPECT_EQ(24, one.button.ClientRect().bottom);
@@ -323,10 +330,58 @@ TEST(CButtonSTTest, FitToImageAndFailedBitmaps) {
     EXPECT_EQ(9, one.button.ClientRect().bottom);
 }
 
+TEST(CButtonSTTest, OneBitmapGivenForBothStatesIsKeptAndDeletedOnce) {
+    const size_t before = test::GdiObjectCount(), failedBefore = ui::testing::FailedDeletes();
+    {
+        OneButton one(IDC_BUTTON_A, 30, 20);
+        one.button.SetText(L"");
+        one.button.SetImagePlacement(3);
+        HBITMAP both = Solid(30, 20, kRed);
+        ASSERT_EQ(CButtonST::BitmapsSet,
+                  one.button.SetStateBitmaps(both, RGB(0, 0, 0), both, RGB(0, 0, 0)));
+        EXPECT_EQ(kRed, one.Painted().At(15, 10));  // idle
+        one.button.SetState(true);
+        EXPECT_EQ(kRed, one.Painted().At(15, 10));  // pressed
+        one.button.SetState(false);
+        // Replacing the images frees the shared one once; so does the button's end.
+        one.button.SetStateBitmaps(Solid(30, 20, kBlue), RGB(0, 0, 0), nullptr, 0);
+        EXPECT_EQ(0u, GetObjectType(both));
+        HBITMAP again = Solid(30, 20, kRed);
+        one.button.SetStateBitmaps(again, RGB(0, 0, 0), again, RGB(0, 0, 0));
+    }
+    EXPECT_EQ(failedBefore, ui::testing::FailedDeletes());  // nothing deleted twice
+    EXPECT_EQ(before, test::GdiObjectCount());
+}
+
+TEST(CButtonSTTest, ABackgroundCaptureThatCannotBeMadeLeavesNothingBehind) {
+    const size_t before = test::GdiObjectCount();
+    {
+        OneButton one(IDC_BUTTON_A, 30, 20);
+        one.button.SetText(L"");
+        one.dialog.SetBackgroundBitmap(Solid(200, 120, kRed));
+        one.Painted();
+        one.button.UseParentBackground(TRUE);
+        // The memory DC for the capture fails once, then its bitmap: each time the button
+        // shows its face colour (only the button repaints, so the failure is its own), and
+        // the next draw captures the parent after all.
+        for (auto call : {ui::testing::GdiCall::CreateCompatibleDC,
+                          ui::testing::GdiCall::CreateCompatibleBitmap}) {
+            one.button.UseParentBackground(TRUE);
+            ui::testing::FailNextCalls(call, 1);
+            one.button.Invalidate();
+            UpdateWindow(one.button.Handle());
+            EXPECT_EQ(0, ui::testing::FailNextCalls(call, 0));  // the button's draw met the failure
+            EXPECT_EQ(kGreen, ui::CaptureClient(one.button.Handle()).At(15, 10));
+            EXPECT_EQ(kRed, one.Painted().At(15, 10));  // the dialog, then the button over it
+        }
+    }
+    EXPECT_EQ(before, test::GdiObjectCount());
+}
+
 TEST(CButtonSTTest, NoGdiObjectOutlivesTheButton) {
     const size_t before = test::GdiObjectCount();
     {
-        OneButton one(test::kButtonA, 30, 20);
+        OneButton one(IDC_BUTTON_A, 30, 20);
         one.dialog.SetBackgroundBitmap(Solid(200, 120, kGreen));
         one.button.SetText(L"Go");
         one.button.SetStateBitmaps(Solid(30, 20, kRed), RGB(0, 0, 0), CButtonST::AutoDarker, 0);

@@ -12,13 +12,12 @@ SetLayeredWindowAttributesFunction setLayeredWindowAttributes = nullptr;
 }  // namespace
 
 CDialogSK::CDialogSK(UINT templateId, ui::Window* parent) : ui::Dialog(templateId, parent) {
-    setLayeredWindowAttributes = reinterpret_cast<SetLayeredWindowAttributesFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"USER32.DLL"), "SetLayeredWindowAttributes")));
+    setLayeredWindowAttributes =
+        reinterpret_cast<SetLayeredWindowAttributesFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"USER32.DLL"), "SetLayeredWindowAttributes")));
 }
 
-CDialogSK::~CDialogSK() {
-    if (background_) DeleteObject(background_);
-}
+CDialogSK::~CDialogSK() = default;
 
 const ui::MessageMap& CDialogSK::ClassMap() {
     static const ui::MessageEntry entries[] = {
@@ -32,14 +31,11 @@ const ui::MessageMap& CDialogSK::ClassMap() {
 
 BOOL CDialogSK::SetBackgroundBitmap(HBITMAP bitmap) {
     stretched_.Reset();
-    if (background_) DeleteObject(background_);
-    background_ = nullptr;
+    background_.Reset(bitmap);
     if (bitmap) {
-        background_ = bitmap;
         BITMAP header{};
         if (GetObjectW(bitmap, sizeof(header), &header) == 0) {
-            DeleteObject(bitmap);
-            background_ = nullptr;
+            background_.Reset();
             return FALSE;
         }
         bitmapWidth_ = header.bmWidth;
@@ -57,7 +53,8 @@ void CDialogSK::SetColorKey(COLORREF colour) {
 
 void CDialogSK::OnLButtonDown(UINT, POINT point) {
     // The system's caption drag loop moves the window until the button is released.
-    if (dragMove_) PostMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
+    if (dragMove_)
+        PostMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
     Default();
 }
 
@@ -68,39 +65,43 @@ LRESULT CDialogSK::OnEraseBkgnd(WPARAM wParam, LPARAM) {
     const RECT client = ClientRect();
     const int w = client.right - client.left, h = client.bottom - client.top;
     ui::MemoryDc memory(dc);
-    ui::Selection select(memory.Get(), background_);
+    if (!memory) return erased;
+    ui::Selection select(memory.Get(), background_.Get());
     switch (layout_) {
-    case TopLeft:
-    case TopLeftToo:
-        BitBlt(dc, 0, 0, w, h, memory.Get(), 0, 0, SRCCOPY);
-        break;
-    case Tile:
-        if (h > 0 && bitmapWidth_ > 0 && bitmapHeight_ > 0)
-            for (int y = 0; y < h; y += bitmapHeight_)
-                for (int x = 0; x < w; x += bitmapWidth_) BitBlt(dc, x, y, w, h, memory.Get(), 0, 0, SRCCOPY);
-        break;
-    case Centre:
-        // The bitmap's own extent: one larger than the client area then covers all of it.
-        BitBlt(dc, (w - bitmapWidth_) / 2, (h - bitmapHeight_) / 2, bitmapWidth_, bitmapHeight_,
-               memory.Get(), 0, 0, SRCCOPY);
-        break;
-    case Stretch: {
-        ui::MemoryDc cache(dc);
-        if (!stretched_ || stretchedSize_.cx != w || stretchedSize_.cy != h) {
-            stretched_.Reset(CreateCompatibleBitmap(dc, w, h));
-            stretchedSize_ = {w, h};
-            ui::Selection into(cache.Get(), stretched_.Get());
-            StretchBlt(cache.Get(), 0, 0, w, h, memory.Get(), 0, 0, bitmapWidth_, bitmapHeight_, SRCCOPY);
+        case TopLeft:
+        case TopLeftToo:
+            BitBlt(dc, 0, 0, w, h, memory.Get(), 0, 0, SRCCOPY);
+            break;
+        case Tile:
+            if (h > 0 && bitmapWidth_ > 0 && bitmapHeight_ > 0)
+                for (int y = 0; y < h; y += bitmapHeight_)
+                    for (int x = 0; x < w; x += bitmapWidth_)
+                        BitBlt(dc, x, y, w, h, memory.Get(), 0, 0, SRCCOPY);
+            break;
+        case Centre:
+            // The bitmap's own extent: one larger than the client area then covers all of it.
+            BitBlt(dc, (w - bitmapWidth_) / 2, (h - bitmapHeight_) / 2, bitmapWidth_, bitmapHeight_,
+                   memory.Get(), 0, 0, SRCCOPY);
+            break;
+        case Stretch: {
+            if (!stretched_ || stretched_.Size().cx != w || stretched_.Size().cy != h) {
+                if (!stretched_.Create(dc, w, h)) {
+                    // No memory for the cache: stretch straight onto the screen this time.
+                    StretchBlt(dc, 0, 0, w, h, memory.Get(), 0, 0, bitmapWidth_, bitmapHeight_,
+                               SRCCOPY);
+                    break;
+                }
+                StretchBlt(stretched_.Dc(), 0, 0, w, h, memory.Get(), 0, 0, bitmapWidth_,
+                           bitmapHeight_, SRCCOPY);
+            }
+            RECT dirty{};
+            GetClipBox(dc, &dirty);
+            BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top,
+                   stretched_.Dc(), dirty.left, dirty.top, SRCCOPY);
+            break;
         }
-        RECT dirty{};
-        GetClipBox(dc, &dirty);
-        ui::Selection from(cache.Get(), stretched_.Get());
-        BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, cache.Get(),
-               dirty.left, dirty.top, SRCCOPY);
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
     return erased;
 }

@@ -39,14 +39,13 @@ private:
     LRESULT OnSize(WPARAM, LPARAM);
 
     BOOL dragMove_ = TRUE;
-    HBITMAP background_ = nullptr;
+    ui::Bitmap background_;
     int bitmapWidth_ = 0;
     int bitmapHeight_ = 0;
     int layout_ = TopLeft;
     // The stretched background at the client size, so that a repaint of a small area copies
     // that area instead of stretching the whole bitmap again.
-    ui::Bitmap stretched_;
-    SIZE stretchedSize_{};
+    ui::BitmapCanvas stretched_;
 };
 
 }  // namespace skin

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "skin/SkinTestKit.h"
+#include "skin/testing/SkinTestKit.h"
 
 namespace skin {
 namespace {
@@ -12,15 +12,17 @@ using test::TestDialog;
 
 // Every pixel of the pattern has a colour of its own, so a read-back pixel tells where in the
 // bitmap it came from.
-COLORREF Pattern(int x, int y) { return RGB(x * 3, y * 4, 200 - x); }
+COLORREF Pattern(int x, int y) {
+    return RGB(x * 3, y * 4, 200 - x);
+}
 
 struct Shown {
     TestDialog dialog;
     explicit Shown(int width = 50, int height = 30) {
         EXPECT_TRUE(dialog.CreateModeless());
         dialog.SetClientSize(width, height);
-        for (int id : {test::kButtonA, test::kButtonB, test::kCheckBox, test::kDefaultButton,
-                       test::kLeftText, test::kRightText, test::kCentredText})
+        for (int id : {IDC_BUTTON_A, IDC_BUTTON_B, IDC_CHECK_BOX, IDC_DEFAULT_BUTTON, IDC_LEFT_TEXT,
+                       IDC_RIGHT_TEXT, IDC_CENTRED_TEXT})
             ShowWindow(dialog.Item(id), SW_HIDE);
     }
     ~Shown() { dialog.DestroyWindow(); }
@@ -42,7 +44,8 @@ TEST(CDialogSKTest, EachLayoutPlacesTheBitmapAsItSays) {
 
     const ui::Pixels tiled = shown.Paint(Tile);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 50; ++x) ASSERT_EQ(Pattern(x % 20, y % 10), tiled.At(x, y)) << x << "," << y;
+        for (int x = 0; x < 50; ++x)
+            ASSERT_EQ(Pattern(x % 20, y % 10), tiled.At(x, y)) << x << "," << y;
 
     // Layout 4 paints like 0; layout 5 leaves the dialog's own erase.
     const ui::Pixels four = shown.Paint(4);
@@ -60,7 +63,8 @@ TEST(CDialogSKTest, CentreShowsTheMiddleOfALargerBitmapAndStretchFollowsTheSize)
     const ui::Pixels centred = shown.Paint(Centre);
     // Offsets ((50 - 80) / 2, (30 - 60) / 2) = (-15, -15); the whole client area is covered.
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 50; ++x) ASSERT_EQ(Pattern(x + 15, y + 15), centred.At(x, y)) << x << "," << y;
+        for (int x = 0; x < 50; ++x)
+            ASSERT_EQ(Pattern(x + 15, y + 15), centred.At(x, y)) << x << "," << y;
 
     ASSERT_TRUE(shown.dialog.SetBackgroundBitmap(test::MakeBitmap(20, 10, Pattern)));
     shown.dialog.SetBackgroundLayout(Stretch);
@@ -100,7 +104,8 @@ TEST(CDialogSKTest, ABitmapSetBeforeTheWindowExistsIsKeptAndReleasedWithTheDialo
         ASSERT_TRUE(dialog.CreateModeless());
         dialog.SetClientSize(30, 20);
         ui::RepaintNow(dialog.Handle());
-        EXPECT_EQ(Pattern(3, 3), ui::CaptureClient(dialog.Handle()).At(3, 3));  // beside the controls
+        EXPECT_EQ(Pattern(3, 3),
+                  ui::CaptureClient(dialog.Handle()).At(3, 3));  // beside the controls
         dialog.DestroyWindow();
     }
     EXPECT_EQ(0u, GetObjectType(bitmap));
@@ -110,16 +115,20 @@ TEST(CDialogSKTest, ABitmapSetBeforeTheWindowExistsIsKeptAndReleasedWithTheDialo
 TEST(CDialogSKTest, APressOnTheClientAreaStartsACaptionDragUnlessDisabled) {
     Shown shown;
     MSG posted;
-    while (PeekMessageW(&posted, shown.dialog.Handle(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE)) {}
+    while (PeekMessageW(&posted, shown.dialog.Handle(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN,
+                        PM_REMOVE)) {
+    }
 
     shown.dialog.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(7, 9));
-    ASSERT_TRUE(PeekMessageW(&posted, shown.dialog.Handle(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageW(&posted, shown.dialog.Handle(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN,
+                             PM_REMOVE));
     EXPECT_EQ(static_cast<WPARAM>(HTCAPTION), posted.wParam);
     EXPECT_EQ(MAKELPARAM(7, 9), posted.lParam);  // client coordinates, as received
 
     shown.dialog.EnableDragMove(FALSE);
     shown.dialog.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(7, 9));
-    EXPECT_FALSE(PeekMessageW(&posted, shown.dialog.Handle(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageW(&posted, shown.dialog.Handle(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN,
+                              PM_REMOVE));
 }
 
 TEST(CDialogSKTest, TheColourKeyMakesTheWindowLayered) {
@@ -129,8 +138,8 @@ TEST(CDialogSKTest, TheColourKeyMakesTheWindowLayered) {
     EXPECT_TRUE(shown.dialog.ExStyle() & WS_EX_LAYERED);
 
     using Query = BOOL(WINAPI*)(HWND, COLORREF*, BYTE*, DWORD*);
-    auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetLayeredWindowAttributes")));
+    auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetLayeredWindowAttributes")));
     ASSERT_NE(nullptr, query);
     COLORREF key = 0;
     BYTE alpha = 1;

@@ -22,13 +22,10 @@ ShellOpenFunction SetShellOpenFunction(ShellOpenFunction open) {
 }
 
 CLabel::CLabel()
-    : textColour_(GetSysColor(COLOR_WINDOWTEXT)), defaultBrush_(CreateSolidBrush(GetSysColor(COLOR_BTNFACE))) {}
+    : textColour_(GetSysColor(COLOR_WINDOWTEXT)),
+      defaultBrush_(CreateSolidBrush(GetSysColor(COLOR_BTNFACE))) {}
 
-CLabel::~CLabel() {
-    if (font_) DeleteObject(font_);
-    if (defaultBrush_) DeleteObject(defaultBrush_);
-    if (ownBrush_) DeleteObject(ownBrush_);
-}
+CLabel::~CLabel() = default;
 
 const ui::MessageMap& CLabel::ClassMap() {
     static const ui::MessageEntry entries[] = {
@@ -48,14 +45,13 @@ void CLabel::OnSubclass() {
     HFONT current = Font();
     if (!current) current = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
     GetObjectW(current, sizeof(fontDescription_), &fontDescription_);
-    font_ = CreateFontIndirectW(&fontDescription_);
+    font_.Reset(CreateFontIndirectW(&fontDescription_));
 }
 
 // --- configuration -----------------------------------------------------------------------
 
 void CLabel::RecreateFont() {
-    if (font_) DeleteObject(font_);
-    font_ = CreateFontIndirectW(&fontDescription_);
+    font_.Reset(CreateFontIndirectW(&fontDescription_));
     RedrawLabel();
 }
 
@@ -73,8 +69,7 @@ CLabel& CLabel::SetBackground(COLORREF colour, COLORREF gradientEnd, BOOL gradie
     backgroundColour_ = colour;
     gradientEnd_ = gradientEnd;
     gradient_ = gradient;
-    if (ownBrush_) DeleteObject(ownBrush_);
-    ownBrush_ = gradient ? nullptr : CreateSolidBrush(colour);
+    ownBrush_.Reset(gradient ? nullptr : CreateSolidBrush(colour));
     RedrawLabel();
     return *this;
 }
@@ -245,7 +240,8 @@ LRESULT CLabel::OnSetCursor(WPARAM, LPARAM) {
 void CLabel::OnLButtonDown(UINT, POINT) {
     if (notifyParent_) {
         NMHDR header{Handle(), static_cast<UINT_PTR>(ControlId()), kLabelClicked};
-        SendMessageW(Parent(), WM_NOTIFY, static_cast<WPARAM>(ControlId()), reinterpret_cast<LPARAM>(&header));
+        SendMessageW(Parent(), WM_NOTIFY, static_cast<WPARAM>(ControlId()),
+                     reinterpret_cast<LPARAM>(&header));
     } else if (linkKind_ == WebLink) {
         const std::wstring target = linkTarget_.empty() ? Text() : linkTarget_;
         shellOpen(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -257,8 +253,7 @@ void CLabel::OnLButtonDown(UINT, POINT) {
 }
 
 LRESULT CLabel::OnSysColorChange(WPARAM, LPARAM) {
-    if (defaultBrush_) DeleteObject(defaultBrush_);
-    defaultBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    defaultBrush_.Reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
     RedrawLabel();
     return 0;
 }
@@ -272,54 +267,64 @@ LRESULT CLabel::OnPaint(WPARAM, LPARAM) {
         Paint(paint.Get(), r);
         return 0;
     }
-    // Off-screen first and copied in one piece, so repeated redraws do not flicker.
-    ui::MemoryDc memory(paint.Get());
-    ui::Bitmap canvas(CreateCompatibleBitmap(paint.Get(), r.right, r.bottom));
-    {
-        ui::Selection into(memory.Get(), canvas.Get());
-        Paint(memory.Get(), r);
-        BitBlt(paint.Get(), 0, 0, r.right, r.bottom, memory.Get(), 0, 0, SRCCOPY);
+    // Off-screen first and copied in one piece, so repeated redraws do not flicker; straight
+    // onto the screen when there is no memory for that.
+    ui::BitmapCanvas canvas;
+    if (!canvas.Create(paint.Get(), r.right, r.bottom)) {
+        Paint(paint.Get(), r);
+        return 0;
     }
+    Paint(canvas.Dc(), r);
+    BitBlt(paint.Get(), 0, 0, r.right, r.bottom, canvas.Dc(), 0, 0, SRCCOPY);
     return 0;
 }
 
 void CLabel::Paint(HDC dc, const RECT& r) {
     const std::wstring text = Text();
     const int length = static_cast<int>(text.size());
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    const COLORREF oldText = SetTextColor(dc, textColour_);
-    ui::Selection fontIn(dc, font_);
+    const ui::SavedDcState keep(dc);  // mode, colours, alignment and origin go back
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, textColour_);
+    const ui::Selection fontIn(dc, font_.Get());
 
     if (!paintOverParent_) {
-        if (gradient_) PaintGradient(dc, r, backgroundColour_, gradientEnd_);
-        else FillRect(dc, &r, ownBrush_ ? ownBrush_ : defaultBrush_);
+        if (gradient_)
+            PaintGradient(dc, r, backgroundColour_, gradientEnd_);
+        else
+            FillRect(dc, &r, ownBrush_ ? ownBrush_.Get() : defaultBrush_.Get());
     }
 
     // Text blinking hides the text in the background brush's colour every other phase.
     LOGBRUSH brush{};
-    if (ownBrush_) GetObjectW(ownBrush_, sizeof(brush), &brush);
+    if (ownBrush_) GetObjectW(ownBrush_.Get(), sizeof(brush), &brush);
     if (!blinkPhase_ && blinkMode_ == BlinkingText) SetTextColor(dc, brush.lbColor);
 
     const DWORD style = Style();
     UINT format;
     switch (style & SS_TYPEMASK) {
-    case SS_CENTER: format = DT_CENTER | DT_WORDBREAK; break;
-    case SS_RIGHT: format = DT_RIGHT | DT_WORDBREAK; break;
-    case SS_LEFTNOWORDWRAP: format = DT_LEFT; break;
-    default: format = DT_WORDBREAK; break;
+        case SS_CENTER:
+            format = DT_CENTER | DT_WORDBREAK;
+            break;
+        case SS_RIGHT:
+            format = DT_RIGHT | DT_WORDBREAK;
+            break;
+        case SS_LEFTNOWORDWRAP:
+            format = DT_LEFT;
+            break;
+        default:
+            format = DT_WORDBREAK;
+            break;
     }
     if (text.find(L'\t') != std::wstring::npos) format |= DT_EXPANDTABS;
     if (style & SS_CENTERIMAGE)
-        format = text.find(L"\r\n") != std::wstring::npos ? DT_CENTER : DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+        format = text.find(L"\r\n") != std::wstring::npos ? DT_CENTER
+                                                          : DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 
     if (rotated_) {
         // The baseline starts at the label's centre and runs in the font's direction.
-        const UINT oldAlign = SetTextAlign(dc, TA_BASELINE);
-        POINT oldOrigin{};
-        SetViewportOrgEx(dc, (r.right - r.left) / 2, (r.bottom - r.top) / 2, &oldOrigin);
+        SetTextAlign(dc, TA_BASELINE);
+        SetViewportOrgEx(dc, (r.right - r.left) / 2, (r.bottom - r.top) / 2, nullptr);
         TextOutW(dc, 0, 0, text.c_str(), length);
-        SetViewportOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
-        SetTextAlign(dc, oldAlign);
     } else {
         RECT main = r;
         DrawTextW(dc, text.c_str(), length, &main, format);
@@ -331,8 +336,6 @@ void CLabel::Paint(HDC dc, const RECT& r) {
             DrawTextW(dc, text.c_str(), length, &shadow, format);
         }
     }
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldText);
 }
 
 void CLabel::PaintGradient(HDC dc, const RECT& r, COLORREF from, COLORREF to) const {
@@ -346,11 +349,12 @@ void CLabel::PaintGradient(HDC dc, const RECT& r, COLORREF from, COLORREF to) co
     const int blueStep = ((GetBValue(to) - GetBValue(from)) * 256) / d;
     const int bandWidth = width / d;
 
-    SelectObject(dc, GetStockObject(NULL_PEN));
+    const ui::Selection noPen(dc, GetStockObject(NULL_PEN));
     int left = r.left;
     for (int band = 0; band < n; ++band) {
         const int right = band == n - 1 ? r.right : left + bandWidth;
-        ui::Brush fill(CreateSolidBrush(RGB(red / 256 & 0xFF, green / 256 & 0xFF, blue / 256 & 0xFF)));
+        ui::Brush fill(
+            CreateSolidBrush(RGB(red / 256 & 0xFF, green / 256 & 0xFF, blue / 256 & 0xFF)));
         {
             ui::Selection brushIn(dc, fill.Get());
             // Without a pen, Rectangle leaves out its right and bottom edges: one more

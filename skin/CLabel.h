@@ -7,13 +7,15 @@
 #include <string>
 
 #include "win32ui/Controls.h"
+#include "win32ui/Gdi.h"
 
 namespace skin {
 
 // Opens a web or mail target through the shell. Replaceable, so that tests can see what
 // would be opened without starting a browser.
 using ShellOpenFunction = HINSTANCE(WINAPI*)(HWND window, const wchar_t* verb, const wchar_t* file,
-                                        const wchar_t* parameters, const wchar_t* directory, int show);
+                                             const wchar_t* parameters, const wchar_t* directory,
+                                             int show);
 // Returns the function that was in place.
 ShellOpenFunction SetShellOpenFunction(ShellOpenFunction open);
 
@@ -74,10 +76,10 @@ private:
 
     COLORREF textColour_;
     COLORREF shadowColour_ = RGB(255, 255, 255);
-    HBRUSH defaultBrush_;
-    HBRUSH ownBrush_ = nullptr;
+    ui::Brush defaultBrush_;
+    ui::Brush ownBrush_;
     LOGFONTW fontDescription_{};
-    HFONT font_ = nullptr;
+    ui::Font font_;
     BOOL blinkPhase_ = FALSE;
     BOOL blinkTimerRunning_ = FALSE;
     int linkKind_ = NoLink;

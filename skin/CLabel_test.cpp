@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "skin/SkinTestKit.h"
+#include "skin/testing/SkinTestKit.h"
 
 namespace skin {
 namespace {
@@ -20,7 +20,8 @@ struct Opened {
 };
 std::vector<Opened> opened;
 
-HINSTANCE WINAPI RecordOpen(HWND, const wchar_t* verb, const wchar_t* file, const wchar_t*, const wchar_t*, int) {
+HINSTANCE WINAPI RecordOpen(HWND, const wchar_t* verb, const wchar_t* file, const wchar_t*,
+                            const wchar_t*, int) {
     opened.push_back({verb ? verb : L"(default)", file ? file : L""});
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
 }
@@ -42,8 +43,8 @@ struct OneLabel {
         };
         EXPECT_TRUE(dialog.CreateModeless());
         dialog.SetClientSize(dialogWidth, 120);
-        for (int other : {test::kButtonA, test::kButtonB, test::kCheckBox, test::kDefaultButton,
-                          test::kLeftText, test::kRightText, test::kCentredText})
+        for (int other : {IDC_BUTTON_A, IDC_BUTTON_B, IDC_CHECK_BOX, IDC_DEFAULT_BUTTON,
+                          IDC_LEFT_TEXT, IDC_RIGHT_TEXT, IDC_CENTRED_TEXT})
             if (other != id) ShowWindow(dialog.Item(other), SW_HIDE);
         dialog.Place(id, 10, 10, width, height);
         previousOpen = SetShellOpenFunction(RecordOpen);
@@ -64,7 +65,8 @@ struct OneLabel {
 std::vector<std::pair<COLORREF, int>> Runs(const ui::Pixels& pixels, int y) {
     std::vector<std::pair<COLORREF, int>> runs;
     for (int x = 0; x < pixels.width; ++x) {
-        if (runs.empty() || runs.back().first != pixels.At(x, y)) runs.push_back({pixels.At(x, y), 0});
+        if (runs.empty() || runs.back().first != pixels.At(x, y))
+            runs.push_back({pixels.At(x, y), 0});
         ++runs.back().second;
     }
     return runs;
@@ -72,7 +74,7 @@ std::vector<std::pair<COLORREF, int>> Runs(const ui::Pixels& pixels, int y) {
 
 TEST(CLabelTest, AGradientHasABandPerPixelUpToAHundredBands) {
     {
-        OneLabel narrow(test::kLeftText, 50, 20, L"");
+        OneLabel narrow(IDC_LEFT_TEXT, 50, 20, L"");
         narrow.label.SetBackground(RGB(0, 0, 0), RGB(250, 0, 0), TRUE);
         const ui::Pixels pixels = narrow.Painted();
         for (int y : {0, 19}) {  // down to the last row
@@ -82,7 +84,7 @@ TEST(CLabelTest, AGradientHasABandPerPixelUpToAHundredBands) {
             EXPECT_EQ(RGB(245, 0, 0), runs.back().first);
         }
     }
-    OneLabel wide(test::kLeftText, 1000, 20, L"", 1100);
+    OneLabel wide(IDC_LEFT_TEXT, 1000, 20, L"", 1100);
     wide.label.SetBackground(RGB(0, 0, 0), RGB(200, 0, 0), TRUE);
     const ui::Pixels pixels = wide.Painted();
     ASSERT_EQ(1000, pixels.width);
@@ -93,7 +95,7 @@ TEST(CLabelTest, AGradientHasABandPerPixelUpToAHundredBands) {
 }
 
 TEST(CLabelTest, TheShadowPassLiesOnePixelOffOnTopOfTheText) {
-    OneLabel one(test::kLeftText, 120, 30, L"Shadow");
+    OneLabel one(IDC_LEFT_TEXT, 120, 30, L"Shadow");
     one.label.SetBackground(kWhite).SetForeground(kBlue).SetShadowColor(kRed);
     one.label.ShowTextShadow(TRUE, TRUE);
     ui::Pixels pixels = one.Painted();
@@ -111,7 +113,7 @@ TEST(CLabelTest, TheShadowPassLiesOnePixelOffOnTopOfTheText) {
 }
 
 TEST(CLabelTest, PaintingOverTheParentLeavesTheParentsPixelsUnderTheText) {
-    OneLabel one(test::kLeftText, 120, 30, L"Over");
+    OneLabel one(IDC_LEFT_TEXT, 120, 30, L"Over");
     auto skinAt = [](int x, int y) { return RGB(x, y, 77); };
     one.dialog.SetBackgroundBitmap(test::MakeBitmap(300, 120, skinAt));
     one.label.SetForeground(kBlue).PaintOverParent(TRUE);
@@ -123,8 +125,10 @@ TEST(CLabelTest, PaintingOverTheParentLeavesTheParentsPixelsUnderTheText) {
     int text = 0;
     for (int y = 0; y < pixels.height; ++y)
         for (int x = 0; x < pixels.width; ++x) {
-            if (pixels.At(x, y) == kBlue) ++text;
-            else ASSERT_EQ(skinAt(x + 10, y + 10), pixels.At(x, y)) << x << "," << y;
+            if (pixels.At(x, y) == kBlue)
+                ++text;
+            else
+                ASSERT_EQ(skinAt(x + 10, y + 10), pixels.At(x, y)) << x << "," << y;
         }
     EXPECT_GT(text, 20);
 
@@ -134,7 +138,7 @@ TEST(CLabelTest, PaintingOverTheParentLeavesTheParentsPixelsUnderTheText) {
 }
 
 TEST(CLabelTest, ClicksNotifyTheParentOrOpenTheLink) {
-    OneLabel one(test::kLeftText, 120, 20, L"someone@example.com");
+    OneLabel one(IDC_LEFT_TEXT, 120, 20, L"someone@example.com");
     std::vector<NMHDR> notes;
     one.dialog.onLabelClicked = [&](const NMHDR& note) {
         notes.push_back(note);
@@ -145,7 +149,7 @@ TEST(CLabelTest, ClicksNotifyTheParentOrOpenTheLink) {
     one.label.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     ASSERT_EQ(1u, notes.size());
     EXPECT_EQ(kLabelClicked, notes[0].code);
-    EXPECT_EQ(static_cast<UINT_PTR>(test::kLeftText), notes[0].idFrom);
+    EXPECT_EQ(static_cast<UINT_PTR>(IDC_LEFT_TEXT), notes[0].idFrom);
     EXPECT_EQ(one.label.Handle(), notes[0].hwndFrom);
     EXPECT_TRUE(opened.empty());
 
@@ -170,7 +174,7 @@ TEST(CLabelTest, ClicksNotifyTheParentOrOpenTheLink) {
 }
 
 TEST(CLabelTest, BlinkingWithoutOwnBackgroundAlternatesBlackAndTheTextColour) {
-    OneLabel one(test::kLeftText, 120, 20, L"Blink");
+    OneLabel one(IDC_LEFT_TEXT, 120, 20, L"Blink");
     one.label.SetForeground(kRed).BlinkText(TRUE);
     ui::Pixels pixels = one.Painted();
     EXPECT_TRUE(BoxOf(pixels, kRed).Empty());
@@ -187,7 +191,7 @@ TEST(CLabelTest, BlinkingWithoutOwnBackgroundAlternatesBlackAndTheTextColour) {
 TEST(CLabelTest, AlignmentFollowsTheStaticStyle) {
     {
         // Centred both ways on one line; with a line break only horizontally.
-        OneLabel one(test::kCentredText, 120, 60, L"Mid");
+        OneLabel one(IDC_CENTRED_TEXT, 120, 60, L"Mid");
         one.label.SetForeground(kBlue);
         Box text = BoxOf(one.Painted(), kBlue);
         EXPECT_NEAR(30, (text.top + text.bottom) / 2, 3);
@@ -199,14 +203,14 @@ TEST(CLabelTest, AlignmentFollowsTheStaticStyle) {
     }
     {
         // Right-aligned text wraps at word breaks and ends at the right edge.
-        OneLabel one(test::kRightText, 60, 60, L"wrap these words");
+        OneLabel one(IDC_RIGHT_TEXT, 60, 60, L"wrap these words");
         one.label.SetForeground(kBlue);
         const Box text = BoxOf(one.Painted(), kBlue);
         EXPECT_GT(text.bottom - text.top, 20);  // more than one line
         EXPECT_GT(text.right, 54);
     }
     {
-        OneLabel one(test::kLeftText, 60, 60, L"wrap these words");
+        OneLabel one(IDC_LEFT_TEXT, 60, 60, L"wrap these words");
         one.label.SetForeground(kBlue);
         one.label.ModifyStyle(SS_TYPEMASK, SS_LEFTNOWORDWRAP);
         const Box text = BoxOf(one.Painted(), kBlue);
@@ -215,7 +219,7 @@ TEST(CLabelTest, AlignmentFollowsTheStaticStyle) {
 }
 
 TEST(CLabelTest, RotatedTextRunsFromTheCentreInTheFontsDirection) {
-    OneLabel one(test::kLeftText, 100, 100, L"Upwards");
+    OneLabel one(IDC_LEFT_TEXT, 100, 100, L"Upwards");
     one.label.SetForeground(kBlue).SetBackground(kWhite);
     one.label.RotateText(90, TRUE);
     const Box text = BoxOf(one.Painted(), kBlue);
@@ -227,7 +231,7 @@ TEST(CLabelTest, RotatedTextRunsFromTheCentreInTheFontsDirection) {
 TEST(CLabelTest, NoGdiObjectOutlivesTheLabel) {
     const size_t before = test::GdiObjectCount();
     {
-        OneLabel one(test::kLeftText, 100, 30, L"Counted");
+        OneLabel one(IDC_LEFT_TEXT, 100, 30, L"Counted");
         one.label.SetBackground(kWhite).MakeBold(TRUE).ChangePointSize(12).MakeItalic(TRUE);
         one.label.SetBackground(kRed, kBlue, TRUE);
         one.label.Send(WM_SYSCOLORCHANGE);

@@ -11,6 +11,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   googletest
   clang-14 libclang-rt-14-dev   # the fuzz targets (libFuzzer)
+  clang-format-14   # the layout check of tools/check-format
   wine wine64
   wine32:i386   # 32-bit Windows programs: the shipping files themselves
   xvfb xauth x11-utils

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds every preset and runs all tests: natively under the sanitizers, the 64-bit Windows
+# Checks the layout of every C++ file, then builds every preset and runs all tests: natively under the sanitizers, the 64-bit Windows
 # test build under Wine, the 32-bit test build under 32-bit Wine on 64-bit Windows and on
 # 32-bit Windows, and the shipping 32-bit files, checked and run. Ends with one summary line
 # for each. Exit status is non-zero when any build or test fails.
@@ -36,6 +36,15 @@ run_tests() {
     [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
     summaries+=("$label: $(grep -E 'tests passed|No tests were found' "$log" | tail -n1)")
 }
+
+echo "== format"
+if format_log=$(tools/check-format 2>&1); then
+    summaries+=("format: $format_log")
+else
+    echo "$format_log"
+    summaries+=("format: FAILED, $(grep -c '^not formatted' <<<"$format_log") file(s) not formatted (see above)")
+    status=1
+fi
 
 # The shipping preset comes last: its checks run the shipping files with the programs of the
 # 32-bit test build.

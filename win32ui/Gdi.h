@@ -97,7 +97,8 @@ private:
 // Selects an object into a DC and puts the displaced one back at the end of the scope.
 class Selection {
 public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    Selection(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
     ~Selection() {
         if (previous_) SelectObject(dc_, previous_);
     }
@@ -107,6 +108,68 @@ public:
 private:
     HDC dc_;
     HGDIOBJ previous_;
+};
+
+// A memory DC with a bitmap of its own selected into it, for drawing off-screen or keeping
+// pixels for later. The displaced bitmap is put back before the bitmap and the DC are
+// deleted, so neither is deleted while the other still holds it.
+class BitmapCanvas {
+public:
+    BitmapCanvas() = default;
+    ~BitmapCanvas() { Reset(); }
+    BitmapCanvas(const BitmapCanvas&) = delete;
+    BitmapCanvas& operator=(const BitmapCanvas&) = delete;
+
+    // Both compatible with the given DC, width x height pixels. When either cannot be made,
+    // nothing is kept and the result is false.
+    bool Create(HDC compatibleWith, int width, int height) {
+        Reset();
+        HDC dc = CreateCompatibleDC(compatibleWith);
+        if (!dc) return false;
+        Bitmap bitmap(CreateCompatibleBitmap(compatibleWith, width, height));
+        if (!bitmap) {
+            DeleteDC(dc);
+            return false;
+        }
+        displaced_ = SelectObject(dc, bitmap.Get());
+        dc_ = dc;
+        bitmap_ = std::move(bitmap);
+        size_ = {width, height};
+        return true;
+    }
+    void Reset() {
+        if (dc_ && displaced_) SelectObject(dc_, displaced_);
+        displaced_ = nullptr;
+        bitmap_.Reset();
+        if (dc_) DeleteDC(std::exchange(dc_, nullptr));
+        size_ = {};
+    }
+
+    HDC Dc() const { return dc_; }
+    SIZE Size() const { return size_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HDC dc_ = nullptr;
+    Bitmap bitmap_;
+    HGDIOBJ displaced_ = nullptr;
+    SIZE size_{};
+};
+
+// Keeps a DC's state (selected objects, colours, modes, alignment, origins) and puts all of
+// it back at the end of the scope, so a paint routine leaves the DC as it found it.
+class SavedDcState {
+public:
+    explicit SavedDcState(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
+    ~SavedDcState() {
+        if (saved_) RestoreDC(dc_, saved_);
+    }
+    SavedDcState(const SavedDcState&) = delete;
+    SavedDcState& operator=(const SavedDcState&) = delete;
+
+private:
+    HDC dc_;
+    int saved_;
 };
 
 // Fills a rectangle with one colour without keeping a brush.

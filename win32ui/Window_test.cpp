@@ -9,6 +9,7 @@
 #include "win32ui/Controls.h"
 #include "win32ui/Dialog.h"
 #include "win32ui/Gdi.h"
+#include "win32ui/testing/WindowTestIds.h"
 
 namespace ui {
 namespace {
@@ -26,8 +27,14 @@ protected:
         static const MessageMap map{&Window::ClassMap(), entries};
         return map;
     }
-    LRESULT OnUser(WPARAM, LPARAM) { calls.push_back(L"base user"); return 1; }
-    LRESULT OnUser1(WPARAM, LPARAM) { calls.push_back(L"base user+1"); return 11; }
+    LRESULT OnUser(WPARAM, LPARAM) {
+        calls.push_back(L"base user");
+        return 1;
+    }
+    LRESULT OnUser1(WPARAM, LPARAM) {
+        calls.push_back(L"base user+1");
+        return 11;
+    }
 };
 
 const UINT kRegistered = RegisterWindowMessageW(L"Overreach.Test.Registered");
@@ -54,9 +61,18 @@ public:
     UINT lastFlags = 0;
 
 private:
-    LRESULT OnUser(WPARAM w, LPARAM) { calls.push_back(L"derived user " + std::to_wstring(w)); return 2; }
-    void OnMouseMove(UINT flags, POINT point) { lastFlags = flags; lastPoint = point; }
-    LRESULT OnRegisteredMessage(WPARAM, LPARAM) { calls.push_back(L"registered"); return 7; }
+    LRESULT OnUser(WPARAM w, LPARAM) {
+        calls.push_back(L"derived user " + std::to_wstring(w));
+        return 2;
+    }
+    void OnMouseMove(UINT flags, POINT point) {
+        lastFlags = flags;
+        lastPoint = point;
+    }
+    LRESULT OnRegisteredMessage(WPARAM, LPARAM) {
+        calls.push_back(L"registered");
+        return 7;
+    }
     void OnClicked() { calls.push_back(L"clicked 10"); }
     void OnRange(UINT id) { calls.push_back(L"range " + std::to_wstring(id)); }
     void OnSelChange() { calls.push_back(L"selchange 12"); }
@@ -66,7 +82,9 @@ private:
     }
 };
 
-RECT Box(int x, int y, int w, int h) { return {x, y, x + w, y + h}; }
+RECT Box(int x, int y, int w, int h) {
+    return {x, y, x + w, y + h};
+}
 
 TEST(MessageMapTest, EntriesOfTheClassComeFirstThenItsBasesThenDefault) {
     calls.clear();
@@ -74,8 +92,8 @@ TEST(MessageMapTest, EntriesOfTheClassComeFirstThenItsBasesThenDefault) {
     ASSERT_TRUE(window.Create(0, L"map", WS_OVERLAPPEDWINDOW, Box(10, 10, 200, 100), nullptr));
     EXPECT_EQ(Window::FromHandle(window.Handle()), &window);
 
-    EXPECT_EQ(2, window.Send(WM_USER, 5));        // the derived entry hides the base one
-    EXPECT_EQ(11, window.Send(WM_USER + 1));      // reached through the base table
+    EXPECT_EQ(2, window.Send(WM_USER, 5));    // the derived entry hides the base one
+    EXPECT_EQ(11, window.Send(WM_USER + 1));  // reached through the base table
     EXPECT_EQ(7, window.Send(kRegistered));
     window.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-3, 40));
     EXPECT_EQ(-3, window.lastPoint.x);  // unpacked as signed client coordinates
@@ -83,15 +101,15 @@ TEST(MessageMapTest, EntriesOfTheClassComeFirstThenItsBasesThenDefault) {
     EXPECT_EQ(static_cast<UINT>(MK_LBUTTON), window.lastFlags);
 
     window.Send(WM_COMMAND, MAKEWPARAM(10, BN_CLICKED));
-    window.Send(WM_COMMAND, MAKEWPARAM(10, BN_DBLCLK));     // other code: no entry
+    window.Send(WM_COMMAND, MAKEWPARAM(10, BN_DBLCLK));  // other code: no entry
     window.Send(WM_COMMAND, MAKEWPARAM(23, BN_CLICKED));
-    window.Send(WM_COMMAND, MAKEWPARAM(30, BN_CLICKED));    // outside the range
+    window.Send(WM_COMMAND, MAKEWPARAM(30, BN_CLICKED));  // outside the range
     window.Send(WM_COMMAND, MAKEWPARAM(12, LBN_SELCHANGE));
     window.SetText(L"new title");
     EXPECT_EQ(L"new title", window.Text());
 
     const std::vector<std::wstring> expected{L"derived user 5", L"base user+1", L"registered",
-                                             L"clicked 10", L"range 23", L"selchange 12",
+                                             L"clicked 10",     L"range 23",    L"selchange 12",
                                              L"settext"};
     EXPECT_EQ(expected, calls);
 
@@ -146,15 +164,19 @@ protected:
     }
 
 private:
-    bool OnClicked() { ++clicks; return settleClicks; }
+    bool OnClicked() {
+        ++clicks;
+        return settleClicks;
+    }
     HBRUSH OnCtlColor(HDC, UINT message) {
-        return message == WM_CTLCOLORBTN ? static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)) : nullptr;
+        return message == WM_CTLCOLORBTN ? static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))
+                                         : nullptr;
     }
 };
 
 class TestDialog : public Dialog {
 public:
-    TestDialog() : Dialog(100, nullptr) {}
+    TestDialog() : Dialog(IDD_WINDOW_TEST, nullptr) {}
     ReflectingButton button;
     ListBox list;
     Static label;
@@ -165,14 +187,14 @@ public:
 protected:
     const MessageMap& GetMessageMap() const override { return ClassMap(); }
     static const MessageMap& ClassMap() {
-        static const MessageEntry entries[] = {OnCommand<&TestDialog::OnButton>(10)};
+        static const MessageEntry entries[] = {OnCommand<&TestDialog::OnButton>(IDC_PRESS)};
         static const MessageMap map{&Dialog::ClassMap(), entries};
         return map;
     }
     void DoDataExchange() override {
-        Bind(button, 10);
-        Bind(list, 12);
-        Bind(label, 11);
+        Bind(button, IDC_PRESS);
+        Bind(list, IDC_LIST);
+        Bind(label, IDC_LABEL);
     }
     BOOL OnInitDialog() override {
         Dialog::OnInitDialog();
@@ -191,7 +213,7 @@ TEST(DialogTest, ControlsAreBoundByIdAndNotificationsReflected) {
     ASSERT_TRUE(dialog.CreateModeless());
     EXPECT_EQ(1, dialog.initCalls);
     EXPECT_EQ((std::vector<std::wstring>{L"window", L"bound"}), dialog.button.hookSaw);
-    EXPECT_EQ(GetDlgItem(dialog.Handle(), 12), dialog.list.Handle());
+    EXPECT_EQ(GetDlgItem(dialog.Handle(), IDC_LIST), dialog.list.Handle());
     EXPECT_EQ(L"label", dialog.label.Text());
 
     // A click the button does not settle reaches the dialog as well.
@@ -248,10 +270,10 @@ public:
 TEST(DialogTest, PreTranslationSeesQueuedMessagesBeforeDispatch) {
     class Counting : public Dialog {
     public:
-        Counting() : Dialog(100, nullptr) {}
+        Counting() : Dialog(IDD_WINDOW_TEST, nullptr) {}
         RewritingButton button;
         int downsSeen = 0;
-        void DoDataExchange() override { Bind(button, 10); }
+        void DoDataExchange() override { Bind(button, IDC_PRESS); }
         bool PreTranslateMessage(MSG& message) override {
             if (message.message == WM_LBUTTONDOWN && message.hwnd == button.Handle()) ++downsSeen;
             if (message.message == WM_APP) {

@@ -1,3 +1,4 @@
+// Ids of the gallery's own resources, shared by its resource script and its code.
 #pragma once
 
 #define IDD_GALLERY 100
@@ -25,3 +26,16 @@
 #define IDC_RIGHT 133
 #define IDC_ROTATED 134
 #define IDC_CENTRED 135
+
+// The gallery's own bitmaps, drawn by skin/gallery/draw_gallery_bitmaps.py.
+#define IDB_GALLERY_BACKGROUND 150
+#define IDB_ACTION_IDLE 151
+#define IDB_ACTION_ACTIVE 152
+#define IDB_CLOSE_IDLE 153
+#define IDB_CLOSE_ACTIVE 154
+#define IDB_MINIMIZE_IDLE 155
+#define IDB_MINIMIZE_ACTIVE 156
+#define IDB_UPDATE_IDLE 157
+#define IDB_UPDATE_ACTIVE 158
+#define IDB_HELP_IDLE 159
+#define IDB_HELP_ACTIVE 160

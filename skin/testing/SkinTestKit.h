@@ -1,5 +1,5 @@
-// What the skinned-control tests share: bitmaps with known pixels, a dialog to put controls
-// on, repainting and reading back, and counting GDI objects.
+// Test helper, not product code. What the skinned-control tests share: bitmaps with known
+// pixels, a dialog to put controls on, repainting and reading back, and counting GDI objects.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 
 #include "skin/CDialogSK.h"
 #include "skin/CLabel.h"
+#include "skin/testing/SkinTestIds.h"
 #include "win32ui/Capture.h"
 #include "win32ui/Gdi.h"
 #include "win32ui/Window.h"
@@ -17,12 +18,9 @@
 
 namespace skin::test {
 
-constexpr UINT kTestDialog = 200;
-enum : int { kButtonA = 201, kButtonB = 202, kCheckBox = 203, kDefaultButton = 204,
-             kLeftText = 210, kRightText = 211, kCentredText = 212 };
-
 // A bitmap compatible with the screen, as LoadImage makes them, with one colour per pixel.
-inline HBITMAP MakeBitmap(int width, int height, const std::function<COLORREF(int, int)>& colourAt) {
+inline HBITMAP MakeBitmap(int width, int height,
+                          const std::function<COLORREF(int, int)>& colourAt) {
     ui::WindowDc screen(nullptr);
     HBITMAP bitmap = CreateCompatibleBitmap(screen.Get(), width, height);
     ui::MemoryDc memory(screen.Get());
@@ -38,7 +36,9 @@ inline COLORREF PixelOf(HBITMAP bitmap, int x, int y) {
     return GetPixel(memory.Get(), x, y);
 }
 
-inline size_t GdiObjectCount() { return ui::testing::LiveGdiObjects(); }
+inline size_t GdiObjectCount() {
+    return ui::testing::LiveGdiObjects();
+}
 
 // A font whose glyphs have no blended edge pixels, so text colours can be compared exactly.
 inline HFONT CrispFont(int height = -13, int weight = FW_BOLD) {
@@ -72,9 +72,9 @@ inline Box BoxOf(const ui::Pixels& pixels, COLORREF colour) {
 // The test dialog: a borderless popup whose controls the tests place in pixels.
 class TestDialog : public CDialogSK {
 public:
-    TestDialog() : CDialogSK(kTestDialog, nullptr) {}
+    TestDialog() : CDialogSK(IDD_SKIN_TEST, nullptr) {}
     std::function<void(TestDialog&)> bind;
-    std::function<LRESULT(const NMHDR&)> onLabelClicked;  // from the label kLeftText
+    std::function<LRESULT(const NMHDR&)> onLabelClicked;  // from the label IDC_LEFT_TEXT
     int clicksA = 0;
 
     void Place(int id, int x, int y, int width, int height) {
@@ -83,15 +83,15 @@ public:
     void SetClientSize(int width, int height) {
         SetWindowPos(Handle(), nullptr, 40, 40, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    using CDialogSK::Item;
     using CDialogSK::Bind;
+    using CDialogSK::Item;
 
 protected:
     const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }
     static const ui::MessageMap& ClassMap() {
         static const ui::MessageEntry entries[] = {
-            ui::OnCommand<&TestDialog::OnClickedA>(kButtonA),
-            ui::OnNotify<&TestDialog::OnLabelClicked>(kLeftText, kLabelClicked),
+            ui::OnCommand<&TestDialog::OnClickedA>(IDC_BUTTON_A),
+            ui::OnNotify<&TestDialog::OnLabelClicked>(IDC_LEFT_TEXT, kLabelClicked),
         };
         static const ui::MessageMap map{&CDialogSK::ClassMap(), entries};
         return map;
@@ -102,9 +102,7 @@ protected:
 
 private:
     void OnClickedA() { ++clicksA; }
-    LRESULT OnLabelClicked(const NMHDR& note) {
-        return onLabelClicked ? onLabelClicked(note) : 0;
-    }
+    LRESULT OnLabelClicked(const NMHDR& note) { return onLabelClicked ? onLabelClicked(note) : 0; }
 };
 
 }  // namespace skin::test
