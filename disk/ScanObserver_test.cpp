@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "busctl/BusProtocol.h"
-#include "disk/testing/DiskTestMachine.h"
 #include "disk/StorageGroups.h"
+#include "disk/testing/DiskTestMachine.h"
 
 namespace disk {
 namespace {

@@ -390,8 +390,8 @@ TEST_F(MachineTest, OpensAreCheckedForAccessSharingAndFlags) {
 
 TEST_F(MachineTest, DiskControlsRefuseInputTheyDoNotTakeAndShortRequests) {
     HandleOwner disk(machine);
-    ASSERT_EQ(0u,
-              machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, 3, kOpenExisting, 0, disk.Receive()));
+    ASSERT_EQ(
+        0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, 3, kOpenExisting, 0, disk.Receive()));
     uint32_t returned = 0;
     Bytes in(12, 0), out(1024, 0);
     EXPECT_EQ(87u, machine.DeviceIoControl(disk.Get(), 0x2D1080, in.data(), 12, out.data(), 12,
