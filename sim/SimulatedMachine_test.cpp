@@ -194,6 +194,26 @@ TEST_F(MachineTest, PlugInRulesOfTheBusDriver) {
     EXPECT_EQ(2, changes);
 }
 
+// The friendly name of the physical side is the product text without its padding blanks.
+TEST_F(MachineTest, TheQueryNamesThePhysicalSideByItsTrimmedProductText) {
+    Drive d;
+    d.number = 5;
+    d.size = 3000592982016;
+    d.product = "  WD30 EZRX   ";
+    const std::wstring padded = machine.AddDrive(d).deviceObjectName;
+    d.number = 6;
+    d.product = "    ";
+    const std::wstring blank = machine.AddDrive(d).deviceObjectName;
+    machine.Bus().AddVirtualDrive({7, ToUtf16(padded), true});
+    machine.Bus().AddVirtualDrive({8, ToUtf16(blank), true});
+    Bytes out(2080);
+    ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 7), out));
+    EXPECT_EQ(L"WD30 EZRX", FromUtf16Bytes(out.data() + 8, 512));
+    EXPECT_EQ(L"Virtual Disk 7", FromUtf16Bytes(out.data() + 1040, 512));
+    ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 8), out));
+    EXPECT_EQ(L"", FromUtf16Bytes(out.data() + 8, 512));
+}
+
 TEST_F(MachineTest, DiskSizeAnswersTheTrueFiguresByName) {
     Bytes in = Request(544, 544, 11);
     WriteUtf16z(ToUtf16(big), in.data() + 8);
