@@ -235,6 +235,12 @@ TEST_F(BusOperationsTest, LookupAnsweredWith2Or259YieldsWhatTheBufferHolds) {
     serial = 77;
     EXPECT_EQ(31u, LookupVirtualDiskSerial(machine, kName, serial));
     EXPECT_EQ(77u, serial);
+
+    // The driver's own 259 is a warning: the serial number it wrote comes back with it.
+    machine.ClearFaults();
+    machine.AddVirtualDrive(12, 1, true, true);
+    EXPECT_EQ(kErrorNoMoreItems, LookupVirtualDiskSerial(machine, kName, serial));
+    EXPECT_EQ(12u, serial);
 }
 
 TEST_F(BusOperationsTest, DiskSizeSends544BytesInOneBufferAndReadsTheThreeFigures) {
