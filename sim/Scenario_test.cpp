@@ -49,6 +49,8 @@ TEST(ScenarioTest, AMalformedLineIsNamedAndNothingIsLoaded) {
     } cases[] = {
         {"drive 1 size=10\ndrive 1 size=20", "line 2: drive 1 is described twice"},
         {"drive 1", "line 1: a drive needs size=BYTES"},
+        {"drive 1000 size=1", "line 1: a drive needs its number (0 to 999) after 'drive'"},
+        {"drive 999 size=1\nvirtual 1 drive=1000", "line 2: a virtual drive needs drive=N"},
         {"drive 1 size=-5", "line 1: a drive needs size=BYTES"},
         {"drive 1 size=99999999999999999999", "line 1: a drive needs size=BYTES"},
         {"drive 1 size=10 colour=red", "line 1: unknown key 'colour'"},

@@ -296,6 +296,12 @@ TEST_F(MachineTest, DiskControlsAnswerWithTheSystemsLayouts) {
     std::memcpy(&busType, full.data() + 28, 4);
     EXPECT_EQ(0u, vendorOffset);
     EXPECT_STREQ("Big Drive", reinterpret_cast<const char*>(full.data() + productOffset));
+    uint32_t revisionOffset = 0, serialOffset = 0;
+    std::memcpy(&revisionOffset, full.data() + 20, 4);
+    std::memcpy(&serialOffset, full.data() + 24, 4);
+    EXPECT_STREQ("1.0", reinterpret_cast<const char*>(full.data() + revisionOffset));
+    EXPECT_STREQ("SIM3", reinterpret_cast<const char*>(full.data() + serialOffset));
+    EXPECT_EQ(size, serialOffset + 5);  // the serial number's terminator ends the descriptor
     EXPECT_EQ(11u, busType);
     query[0] = 1;  // another property
     EXPECT_EQ(50u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, full.data(),
