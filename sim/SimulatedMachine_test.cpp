@@ -101,6 +101,7 @@ TEST_F(MachineTest, InterfaceDetailFollowsTheSizeQueryProtocol) {
     EXPECT_EQ(kErrorInsufficientBuffer,
               machine.GetDeviceRegistryProperty(set.Get(), devInfo, kSpdrpPhysicalDeviceObjectName,
                                                 &type, nullptr, 0, &required));
+    EXPECT_EQ(2 * (big.size() + 1), required);  // the name and its terminator, in bytes
     Bytes name(required, 0);
     ASSERT_EQ(0u,
               machine.GetDeviceRegistryProperty(set.Get(), devInfo, kSpdrpPhysicalDeviceObjectName,
