@@ -300,6 +300,8 @@ TEST_F(MachineTest, DiskControlsAnswerWithTheSystemsLayouts) {
     uint32_t revisionOffset = 0, serialOffset = 0;
     std::memcpy(&revisionOffset, full.data() + 20, 4);
     std::memcpy(&serialOffset, full.data() + 24, 4);
+    ASSERT_LT(revisionOffset, size);
+    ASSERT_LT(serialOffset, size);
     EXPECT_STREQ("1.0", reinterpret_cast<const char*>(full.data() + revisionOffset));
     EXPECT_STREQ("SIM3", reinterpret_cast<const char*>(full.data() + serialOffset));
     EXPECT_EQ(size, serialOffset + 5);  // the serial number's terminator ends the descriptor
