@@ -1,6 +1,9 @@
 #include "app/FarspanDlg.h"
 
+#include "app/DiskManagement.h"
 #include "app/DriveListRules.h"
+#include "app/HelpFile.h"
+#include "app/LiveUpdate.h"
 #include "platform/Diagnostics.h"
 #include "res/resource.h"
 #include "res/version.h"
@@ -43,11 +46,18 @@ CFarspanDlg::CFarspanDlg(platform::DeviceIo& io, InstanceGuard* guard, ui::Windo
 
 const ui::MessageMap& CFarspanDlg::ClassMap() {
     static const ui::MessageEntry entries[] = {
+        ui::OnMessage<&CFarspanDlg::OnMyDeviceChange>(WM_DEVICECHANGE),
+        ui::OnMessage<&CFarspanDlg::OnDeviceNodesChangedPosted>(kDeviceNodesChangedMessage),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnCreate>(IDC_BTN_CREATE),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnRecover>(IDC_BTN_RECOVER),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnClose>(IDC_BTN_CLOSE),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnMinimize>(IDC_BTN_MINIMIZE),
         ui::OnCommand<&CFarspanDlg::OnLbnSelchangeListDrive>(IDC_LIST_DRIVE, LBN_SELCHANGE),
         ui::OnCommandRange<&CFarspanDlg::OnBnClickedCapacityLabel>(IDC_CAPACITY_VALUE_0,
                                                                    IDC_CAPACITY_VALUE_4),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnPartition>(IDC_BTN_PARTITION),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnLiveupdate>(IDC_BTN_LIVEUPDATE),
+        ui::OnCommand<&CFarspanDlg::OnBnClickedBtnHelp>(IDC_BTN_HELP),
     };
     static const ui::MessageMap map{&CDialogSK::ClassMap(), entries};
     return map;
@@ -228,6 +238,12 @@ const disk::StorageGroup* CFarspanDlg::GroupAt(int index) const {
                : nullptr;
 }
 
+disk::StorageGroup* CFarspanDlg::GroupAt(int index) {
+    return index >= 0 && static_cast<size_t>(index) < groups_.size()
+               ? &groups_[static_cast<size_t>(index)]
+               : nullptr;
+}
+
 bool CFarspanDlg::Created(int index) const {
     const disk::StorageGroup* group = GroupAt(index);
     return group && group->State.Created == 1;
@@ -247,6 +263,13 @@ void CFarspanDlg::ApplyButtonsFor(int index, bool touchRecoverAndPartition) {
     }
 }
 
+void CFarspanDlg::ApplyEmptyListButtons() {
+    for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0,
+                   IDC_CAPACITY_VALUE_0})
+        EnableWindow(Item(id), FALSE);
+    RefreshCapacityPanel(0, 0);
+}
+
 void CFarspanDlg::ClearDriveList() {
     groups_.clear();
     listDrive_.ResetContent();
@@ -261,10 +284,7 @@ uint32_t CFarspanDlg::RefreshDriveList() {
     const uint32_t result = disk::ScanStorageGroups(io_, groups_);
 
     if (groups_.empty()) {
-        for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0,
-                       IDC_CAPACITY_VALUE_0})
-            EnableWindow(Item(id), FALSE);
-        RefreshCapacityPanel(0, 0);
+        ApplyEmptyListButtons();
     } else {
         for (const disk::StorageGroup& group : groups_)
             listDrive_.SetItemHeight(
@@ -310,6 +330,19 @@ void CFarspanDlg::OnBnClickedBtnClose() {
 
 void CFarspanDlg::OnBnClickedBtnMinimize() {
     Show(SW_MINIMIZE);
+}
+
+// The external tools: none waits for the program it starts.
+void CFarspanDlg::OnBnClickedBtnPartition() {
+    OpenDiskManagement(io_, Handle());
+}
+
+void CFarspanDlg::OnBnClickedBtnLiveupdate() {
+    StartLiveUpdate(io_, Handle());
+}
+
+void CFarspanDlg::OnBnClickedBtnHelp() {
+    OpenHelpFile(io_, Handle());
 }
 
 }  // namespace app

@@ -31,6 +31,14 @@ public:
     void LoadUiStrings();
     void ApplyUiStrings();
 
+    // The operations on the selected drive's virtual drive.
+    void FindFreeSerialNo(uint32_t& serialNo) const;
+    // Reads one group again after a plug-in and sets the buttons for it; the re-read's code.
+    uint32_t RefreshSelectedGroup(int physicalDriveNumber, int index, uint32_t serialNo);
+    // Scans all drives again and redraws the list only when anything reads back otherwise;
+    // the scan's code.
+    uint32_t UpdateStorageGroupEx1();
+
     // For tests and the demonstration: what the dialog holds.
     const disk::StorageGroupList& Groups() const { return groups_; }
     int SelectedIndex() const { return selectedIndex_; }
@@ -43,16 +51,41 @@ protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
 
+    void OnBnClickedBtnCreate();
+    void OnBnClickedBtnRecover();
+    LRESULT OnMyDeviceChange(WPARAM event, LPARAM data);
+
 private:
     // Group fields by list index; an index that names no group reads as an empty group.
     const disk::StorageGroup* GroupAt(int index) const;
     bool Created(int index) const;
     bool Mounted(int index) const;
+    disk::StorageGroup* GroupAt(int index);
     void ApplyButtonsFor(int index, bool touchRecoverAndPartition);
+    void ApplyEmptyListButtons();
+
+    // What the user sees of the selected group before an operation, so that a failed request
+    // can put it back: the flags, the Create/Rescan texts and the three operation buttons.
+    struct VisibleState {
+        uint8_t created = 0, mounted = 0;
+        std::wstring createText, createDescription;
+        bool createEnabled = false, recoverEnabled = false, partitionEnabled = false;
+    };
+    VisibleState CaptureVisibleState(int index) const;
+    void RestoreVisibleState(int index, const VisibleState& state);
+    void ReportFailure(int index, const VisibleState& before, uint32_t code);
+
+    // The rebuild that a burst of device-node broadcasts asked for, run once; the dialog
+    // posts this message to itself.
+    static constexpr UINT kDeviceNodesChangedMessage = WM_APP + 0x14;
+    LRESULT OnDeviceNodesChangedPosted(WPARAM, LPARAM);
     void SetUpImageButtons();
 
     void OnBnClickedBtnClose();
     void OnBnClickedBtnMinimize();
+    void OnBnClickedBtnPartition();
+    void OnBnClickedBtnLiveupdate();
+    void OnBnClickedBtnHelp();
     void OnLbnSelchangeListDrive();
     void OnBnClickedCapacityLabel(UINT id);
 
@@ -97,6 +130,7 @@ private:
     disk::StorageGroupList groups_;
     int selectedIndex_ = 0;
     BOOL deviceChangeBusy_ = FALSE;
+    bool rebuildPosted_ = false;  // a rebuild message is waiting in the queue
     RECT panelRect_{};
     CapacityChart chart_{};
     skin::CLabel buildLabel_;

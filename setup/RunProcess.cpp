@@ -7,6 +7,8 @@
 namespace setup {
 namespace {
 
+ProcessStartFunction processStart = CreateProcessW;
+
 // Both handles of a started process, closed on every path.
 struct ProcessHandles {
     PROCESS_INFORMATION info{};
@@ -26,20 +28,26 @@ uint32_t Start(const std::wstring& executable, const std::wstring& arguments, WO
     const std::wstring text = JoinCommandLine(executable, arguments);
     std::vector<wchar_t> commandLine(text.begin(), text.end());
     commandLine.push_back(L'\0');
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
-                        nullptr, nullptr, &startup, &process.info))
+    if (!processStart(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+                      nullptr, nullptr, &startup, &process.info))
         return GetLastError();
     return 0;
 }
 
 }  // namespace
 
-uint32_t RunProcessAndWait(const std::wstring& executable, const std::wstring& arguments,
-                           int show, int wait, uint32_t* exitCode) {
+ProcessStartFunction SetProcessStartFunction(ProcessStartFunction start) {
+    const ProcessStartFunction previous = processStart;
+    processStart = start;
+    return previous;
+}
+
+uint32_t RunProcessAndWait(const std::wstring& executable, const std::wstring& arguments, int show,
+                           int wait, uint32_t* exitCode) {
     *exitCode = 0;
     ProcessHandles process;
-    if (const uint32_t error = Start(executable, arguments, show == 1 ? SW_SHOWNORMAL : SW_HIDE,
-                                     process))
+    if (const uint32_t error =
+            Start(executable, arguments, show == 1 ? SW_SHOWNORMAL : SW_HIDE, process))
         return error;
     DWORD code = 0;
     if (wait == 1) {

@@ -21,7 +21,14 @@ struct Drive {
     // The exact storage descriptor to report instead of one built from the fields above,
     // for drives whose firmware answers oddly.
     std::optional<std::vector<uint8_t>> rawDescriptor;
+    // Non-zero: the drive is the bus driver's virtual drive with this serial number, present
+    // while it is plugged in.
+    uint32_t virtualSerialNo = 0;
 };
+
+// What the bus driver's virtual drives report as vendor and product.
+inline constexpr char kVirtualDriveVendor[] = "ASUS";
+inline constexpr char kVirtualDriveProduct[] = "Virtual Disk";
 
 // 2^41 bytes: what 32-bit block addresses with 512-byte blocks reach.
 inline constexpr uint64_t kAddressLimitBytes = uint64_t{1} << 41;

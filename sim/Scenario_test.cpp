@@ -42,6 +42,25 @@ virtual 9 drive=17 mounted=0
     EXPECT_FALSE(machine.Bus().VirtualDrives().at(9).mounted);
 }
 
+// A plugged-in virtual drive is on the machine as the bus driver's drive, numbered after the
+// others; one that is not plugged in is not.
+TEST(ScenarioTest, PluggedInVirtualDrivesAppearAsDrives) {
+    SimulatedMachine machine;
+    std::string error;
+    ASSERT_TRUE(
+        LoadScenario("drive 0 size=6001175126016\ndrive 2 size=3000592982016\n"
+                     "virtual 3 drive=0\nvirtual 4 drive=2 mounted=0\n",
+                     machine, error))
+        << error;
+    ASSERT_EQ(3u, machine.Drives().size());
+    const Drive* upper = machine.FindDrive(3);
+    ASSERT_NE(nullptr, upper);
+    EXPECT_EQ(upper, machine.FindVirtualDriveDisk(3));
+    EXPECT_EQ(6001175126016u - kAddressLimitBytes, upper->size);  // itself beyond the limit
+    EXPECT_EQ(kVirtualDriveVendor, upper->vendor);
+    EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(4));
+}
+
 TEST(ScenarioTest, AMalformedLineIsNamedAndNothingIsLoaded) {
     const struct {
         const char* text;

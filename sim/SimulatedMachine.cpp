@@ -1,10 +1,12 @@
 #include "sim/SimulatedMachine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <thread>
 
 #include "platform/Utf16.h"
 #include "sim/DiskStandIn.h"
@@ -33,6 +35,8 @@ uint32_t ExpectedClassDevsFlags(const Guid& classGuid) {
 bool IsWarning(uint32_t error) {
     return error == kErrorNoMoreItems || error == kErrorMoreData;
 }
+constexpr uint32_t kBusTypeVirtual = 14;  // STORAGE_BUS_TYPE
+constexpr uint32_t kPartitionStyleRaw = 2;
 
 std::wstring Lower(std::wstring s) {
     for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
@@ -61,6 +65,7 @@ uintptr_t PointerToken(const void* p) {
 SimulatedMachine::SimulatedMachine()
     : bus_([this](const std::u16string& name) { return DriveByName(name); },
            [this] {
+               SyncVirtualDriveDisks();
                if (observer_) observer_();
            }) {}
 
@@ -90,6 +95,10 @@ const Drive* SimulatedMachine::FindDrive(int number) const {
     return nullptr;
 }
 
+bool SimulatedMachine::RemoveDrive(int number) {
+    return std::erase_if(drives_, [&](const Drive& d) { return d.number == number; }) != 0;
+}
+
 const Drive* SimulatedMachine::DriveByName(const std::u16string& name) const {
     for (const auto& d : drives_)
         if (Units(d.deviceObjectName) == name) return &d;
@@ -101,6 +110,40 @@ void SimulatedMachine::AddVirtualDrive(uint32_t serialNo, int driveNumber, bool 
     const Drive* drive = FindDrive(driveNumber);
     bus_.AddVirtualDrive(VirtualDrive{serialNo, drive ? Units(drive->deviceObjectName) : u"",
                                       mounted, lookupWarning});
+    SyncVirtualDriveDisks();
+}
+
+const Drive* SimulatedMachine::FindVirtualDriveDisk(uint32_t serialNo) const {
+    for (const auto& d : drives_)
+        if (serialNo != 0 && d.virtualSerialNo == serialNo) return &d;
+    return nullptr;
+}
+
+void SimulatedMachine::SyncVirtualDriveDisks() {
+    const auto& virtuals = bus_.VirtualDrives();
+    std::erase_if(drives_, [&](const Drive& d) {
+        if (d.virtualSerialNo == 0) return false;
+        const auto it = virtuals.find(d.virtualSerialNo);
+        return it == virtuals.end() || !it->second.mounted;
+    });
+    for (const auto& [serial, v] : virtuals) {
+        if (!v.mounted || FindVirtualDriveDisk(serial)) continue;
+        const Drive* parent = DriveByName(v.physicalName);
+        if (!parent || parent->size <= kAddressLimitBytes) continue;
+        // The bus driver's child: the part beyond the address limit, not yet initialised,
+        // numbered after the drives already there.
+        Drive disk;
+        for (const Drive& d : drives_) disk.number = std::max(disk.number, d.number + 1);
+        disk.vendor = kVirtualDriveVendor;
+        disk.product = kVirtualDriveProduct;
+        disk.busType = kBusTypeVirtual;
+        disk.partitionStyle = kPartitionStyleRaw;
+        disk.size = parent->size - kAddressLimitBytes;
+        disk.bytesPerBlock = 512;
+        disk.lastBlockAddress = disk.size / disk.bytesPerBlock - 1;
+        disk.virtualSerialNo = serial;
+        AddDrive(std::move(disk));
+    }
 }
 
 std::vector<IoctlRecord> SimulatedMachine::BusRequests() const {
@@ -449,6 +492,7 @@ uint32_t SimulatedMachine::HeapFree(void* block) {
 
 void SimulatedMachine::Sleep(uint32_t milliseconds) {
     sleeps_.push_back({milliseconds, ioctls_.size()});
+    if (realWaits_) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 void SimulatedMachine::OutputDebugStringW(const wchar_t* text) {

@@ -88,11 +88,15 @@ public:
     // Adds a drive; an empty device object name gets a unique \Device\000000NN.
     const Drive& AddDrive(Drive drive);
     const Drive* FindDrive(int number) const;
+    // Takes a drive out, as when it is pulled from the machine; false when there is none.
+    bool RemoveDrive(int number);
     const std::vector<Drive>& Drives() const { return drives_; }
     // A virtual drive that already exists on drive number driveNumber; lookupWarning makes
     // the bus driver answer the serial number lookup for it with 259 and the number.
     void AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted,
                          bool lookupWarning = false);
+    // The drive that presents virtual drive serialNo, or null while it is not plugged in.
+    const Drive* FindVirtualDriveDisk(uint32_t serialNo) const;
     BusStandIn& Bus() { return bus_; }
 
     void InjectFault(const Fault& fault) { faults_.push_back({fault, 0}); }
@@ -149,6 +153,8 @@ public:
     uint32_t CloseHandle(platform::OsHandle handle) override;
     uint32_t HeapAlloc(size_t bytes, bool zeroFill, void** block) override;
     uint32_t HeapFree(void* block) override;
+    // Waits are recorded; with real waits they also take their time, as on the real system.
+    void SetRealWaits(bool real) { realWaits_ = real; }
     void Sleep(uint32_t milliseconds) override;
     void OutputDebugStringW(const wchar_t* text) override;
 
@@ -191,6 +197,9 @@ private:
     const Drive* DriveByName(const std::u16string& deviceObjectName) const;
     uint32_t Open(const wchar_t* path, uint32_t access, uint32_t shareMode, uint32_t creation,
                   uint32_t flags, platform::OsHandle* handle);
+    // Adds a drive for every plugged-in virtual drive that has none and removes the drives of
+    // virtual drives that are gone or unplugged, as the bus driver's children come and go.
+    void SyncVirtualDriveDisks();
     uint32_t DiskRequest(const OpenFile& file, uint32_t code, std::vector<uint8_t>& systemBuffer,
                          uint32_t inSize, uint32_t outSize, uint32_t& information);
 
@@ -209,6 +218,7 @@ private:
 
     std::vector<IoctlRecord> ioctls_;
     std::vector<std::wstring> debugLines_;
+    bool realWaits_ = false;
     std::vector<OpenRecord> opens_;
     std::vector<uint32_t> classDevsFlags_;
     std::vector<SleepRecord> sleeps_;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -213,6 +214,59 @@ TEST_F(MachineTest, TheQueryNamesThePhysicalSideByItsTrimmedProductText) {
     EXPECT_EQ(L"Virtual Disk 7", FromUtf16Bytes(out.data() + 1040, 512));
     ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 8), out));
     EXPECT_EQ(L"", FromUtf16Bytes(out.data() + 8, 512));
+}
+
+// The bus driver's children come and go with plug-in and unplug, as drives of their own.
+TEST_F(MachineTest, PluggedInVirtualDrivesAreDrivesOfTheMachine) {
+    std::vector<size_t> drivesSeenByObserver;
+    machine.SetDeviceChangeObserver(
+        [&] { drivesSeenByObserver.push_back(machine.Drives().size()); });
+    ASSERT_EQ(0u, Send(0x2A4004, PlugIn(4, big)));
+    const Drive* disk = machine.FindVirtualDriveDisk(4);
+    ASSERT_NE(nullptr, disk);
+    EXPECT_EQ(4, disk->number);  // after the drives already there
+    EXPECT_EQ(3000592982016u - kAddressLimitBytes, disk->size);
+    EXPECT_EQ(disk->size / 512 - 1, disk->lastBlockAddress);
+    EXPECT_EQ(2u, disk->partitionStyle);  // not yet initialised
+    EXPECT_EQ(kVirtualDriveVendor, disk->vendor);
+    EXPECT_NE(big, disk->deviceObjectName);
+    EXPECT_NE(machine.FindDrive(0)->deviceObjectName, disk->deviceObjectName);
+    // The observer hears of it once the drive is there.
+    EXPECT_EQ(std::vector<size_t>{3}, drivesSeenByObserver);
+
+    // A new disk interface, opened like any other.
+    HandleOwner file(machine);
+    EXPECT_EQ(0u, machine.CreateFileW(SimulatedMachine::DiskInterfacePath(4).c_str(), 0, 3,
+                                      kOpenExisting, 0, file.Receive()));
+    file.Reset();
+
+    // A refused plug-in adds nothing; an unplug takes the drive away again.
+    EXPECT_EQ(183u, Send(0x2A4004, PlugIn(5, big)));
+    EXPECT_EQ(3u, machine.Drives().size());
+    Bytes unplug = Request(20, 20, 4);
+    unplug[8] = unplug[9] = 1;  // both option bytes
+    EXPECT_EQ(0u, Send(0x2A4008, unplug));
+    EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(4));
+    EXPECT_EQ(nullptr, machine.FindDrive(4));
+    EXPECT_EQ((std::vector<size_t>{3, 2}), drivesSeenByObserver);
+
+    // A virtual drive known but not plugged in has no drive until it is plugged in again.
+    machine.AddVirtualDrive(6, 3, false);
+    EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(6));
+    ASSERT_EQ(0u, Send(0x2A4004, PlugIn(6, big)));
+    ASSERT_NE(nullptr, machine.FindVirtualDriveDisk(6));
+    EXPECT_EQ(4, machine.FindVirtualDriveDisk(6)->number);
+    EXPECT_EQ(SimulatedMachine::Resources{}, machine.Outstanding());
+}
+
+TEST_F(MachineTest, WaitsAreRecordedAndRealOnlyWhenAskedFor) {
+    machine.Sleep(200);
+    EXPECT_EQ(200u, machine.SleptMilliseconds());
+    machine.SetRealWaits(true);
+    const auto start = std::chrono::steady_clock::now();
+    machine.Sleep(30);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+    EXPECT_EQ(2u, machine.SleepCalls());
 }
 
 TEST_F(MachineTest, DiskSizeAnswersTheTrueFiguresByName) {

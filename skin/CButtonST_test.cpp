@@ -309,6 +309,20 @@ TEST(CButtonSTTest, IdleImagesCanBeDerivedDarkerOrGrey) {
     EXPECT_EQ(RGB(123, 123, 123), idle.At(5, 5));  // 0.587 G + 0.299 R + 0.114 B, truncated
 }
 
+// Colours whose grey level lies a hair below a whole number in extended precision: the 32-bit
+// build must give the same levels as the 64-bit one.
+TEST(CButtonSTTest, GreyLevelsAreTheSameInEveryBuild) {
+    const COLORREF colours[] = {RGB(0, 10, 45), RGB(0, 20, 90), RGB(0, 24, 8)};
+    const BYTE levels[] = {11, 22, 15};
+    HBITMAP source = test::MakeBitmap(3, 1, [&](int x, int) { return colours[x]; });
+    HBITMAP grey = MakeGrayscale(source, 3, 1, RGB(255, 0, 255));
+    ASSERT_NE(nullptr, grey);
+    for (int x = 0; x < 3; ++x)
+        EXPECT_EQ(RGB(levels[x], levels[x], levels[x]), test::PixelOf(grey, x, 0)) << x;
+    DeleteObject(grey);
+    DeleteObject(source);
+}
+
 TEST(CButtonSTTest, FitToImageAndFailedBitmaps) {
     OneButton one(IDC_BUTTON_A, 40, 24);
     one.button.FitToImage();  // no image: nothing changes

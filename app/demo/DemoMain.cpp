@@ -1,4 +1,5 @@
-// The demonstration build: the same program on the simulated machine.
+// The demonstration build: the same program on the simulated machine, which takes the
+// product's time for its waits and broadcasts its device changes as the system does.
 //   OverreachDemo.exe [scenario-file]
 // Without a file it shows the built-in machine. With OVERREACH_DEMO_SCREENSHOT naming a PNG
 // file, it saves what the window shows once it has painted, and ends (exit code 3 when the file
@@ -10,6 +11,7 @@
 #include "app/FarspanApp.h"
 #include "app/InstanceGuard.h"
 #include "app/demo/BuiltInScenario.h"
+#include "app/demo/DeviceBroadcaster.h"
 #include "sim/Scenario.h"
 #include "win32ui/Capture.h"
 #include "win32ui/Window.h"
@@ -23,7 +25,8 @@ std::wstring screenshotPath;
 bool screenshotSaved = false;
 
 std::string Narrow(const std::wstring& text, UINT codePage) {
-    const int size = WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string narrow(static_cast<size_t>(size > 0 ? size : 1), '\0');
     WideCharToMultiByte(codePage, 0, text.c_str(), -1, narrow.data(), size, nullptr, nullptr);
     narrow.resize(narrow.size() - 1);
@@ -66,7 +69,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::wstring scenarioFile = count >= 2 && arguments ? arguments[1] : L"";
     LocalFree(arguments);
     if (count > 2) {
-        MessageBoxW(nullptr, L"Usage: OverreachDemo.exe [scenario-file]", L"Overreach demonstration", MB_OK);
+        MessageBoxW(nullptr, L"Usage: OverreachDemo.exe [scenario-file]",
+                    L"Overreach demonstration", MB_OK);
         return 2;
     }
 
@@ -80,11 +84,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 1;
     }
 
+    // The product waits for real, and hears of its own plug-ins and unplugs through the
+    // system's broadcasts, from another thread.
+    machine.SetRealWaits(true);
+    app::demo::DeviceBroadcaster broadcaster;
+    machine.SetDeviceChangeObserver([&broadcaster] { broadcaster.DevicesChanged(); });
+
     wchar_t path[MAX_PATH] = L"";
     if (GetEnvironmentVariableW(L"OVERREACH_DEMO_SCREENSHOT", path, MAX_PATH) > 0) {
         screenshotPath = path;
         SetTimer(nullptr, 0, 700, TakeScreenshot);
     }
     const int exitCode = ui::RunApplication(instance);
+    machine.SetDeviceChangeObserver(nullptr);
     return screenshotPath.empty() || screenshotSaved ? exitCode : 3;
 }

@@ -14,19 +14,23 @@ public:
     OtherProcess& operator=(const OtherProcess&) = delete;
     ~OtherProcess() {
         if (!info_.hProcess) return;
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 9);
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(info_.hProcess, 9);
         CloseHandle(info_.hProcess);
         CloseHandle(info_.hThread);
     }
 
-    // The program is found by the system's search when no folder is given.
-    bool Start(const std::wstring& program) {
+    // The program is found by the system's search when no folder is given. With
+    // CREATE_SUSPENDED it waits for Resume, so that it can be put in a job first.
+    bool Start(const std::wstring& program, DWORD creationFlags = 0) {
         std::wstring command = L"\"" + program + L"\"";
         STARTUPINFOW startup{sizeof(startup)};
-        return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &info_);
+        return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, creationFlags,
+                              nullptr, nullptr, &startup, &info_);
     }
+    bool Resume() { return ResumeThread(info_.hThread) != static_cast<DWORD>(-1); }
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Process() const { return info_.hProcess; }
     // The exit code, or STILL_ACTIVE when the process has not ended in time.
     DWORD WaitForExit(DWORD milliseconds) {
         if (WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return STILL_ACTIVE;
@@ -51,7 +55,8 @@ HWND WaitForWindow(DWORD processId, Matches matches, DWORD milliseconds) {
             auto* s = reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner != s->processId || !IsWindowVisible(window) || !(*s->matches)(window)) return TRUE;
+            if (owner != s->processId || !IsWindowVisible(window) || !(*s->matches)(window))
+                return TRUE;
             s->found = window;
             return FALSE;
         }
@@ -73,7 +78,8 @@ inline std::wstring WindowText(HWND window) {
 
 // A top-level window of the process with this title.
 inline HWND WaitForWindow(DWORD processId, const wchar_t* title, DWORD milliseconds) {
-    return WaitForWindow(processId, [&](HWND window) { return WindowText(window) == title; }, milliseconds);
+    return WaitForWindow(
+        processId, [&](HWND window) { return WindowText(window) == title; }, milliseconds);
 }
 
 }  // namespace app::testing

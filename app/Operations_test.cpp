@@ -1,0 +1,502 @@
+// Create, Rescan and Recover clicked in the dialog on the simulated machine, and the list
+// following the machine's device-change broadcasts.
+#include <windows.h>
+// windows.h first: the broadcast header needs its types.
+#include <dbt.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "app/FarspanDlg.h"
+#include "app/SystemError.h"
+#include "app/demo/BuiltInScenario.h"
+#include "app/testing/MessageBoxes.h"
+#include "busctl/BusOperations.h"
+#include "platform/Utf16.h"
+#include "res/resource.h"
+#include "sim/Scenario.h"
+#include "win32ui/Capture.h"
+
+namespace app {
+namespace {
+
+constexpr uint32_t kPlugIn = 0x2A4004, kUnplug = 0x2A4008, kLookupSerial = 0x2A4014;
+constexpr COLORREF kBlue = 0xFF0000, kSilver = 0xC0C0C0;
+using Resources = sim::SimulatedMachine::Resources;
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+}
+
+class OperationsTest : public ::testing::Test {
+protected:
+    void Open(const char* scenario = demo::kBuiltInScenario) {
+        std::string error;
+        ASSERT_TRUE(sim::LoadScenario(scenario, machine(), error)) << error;
+        dialog = std::make_unique<CFarspanDlg>(machine());
+        ASSERT_TRUE(dialog->CreateModeless());
+        SetWindowPos(dialog->Handle(), HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        ui::RepaintNow(dialog->Handle());
+        answerer = std::make_unique<testing::MessageBoxAnswerer>(IDOK, dialog->Handle());
+    }
+    void TearDown() override { Close(); }
+    // The dialog gone and a new, empty machine in its place.
+    void Close() {
+        answerer.reset();
+        if (dialog) dialog->DestroyWindow();
+        dialog.reset();
+        machine_ = std::make_unique<sim::SimulatedMachine>();
+    }
+    sim::SimulatedMachine& machine() const { return *machine_; }
+
+    HWND Item(int id) const { return GetDlgItem(dialog->Handle(), id); }
+    std::wstring TextOf(int id) const {
+        wchar_t text[256] = L"";
+        GetWindowTextW(Item(id), text, 256);
+        return text;
+    }
+    std::string Buttons() const {
+        std::string s;
+        for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION})
+            s += IsWindowEnabled(Item(id)) ? "1" : "0";
+        return s;
+    }
+    void Select(int line) {
+        SendMessageW(Item(IDC_LIST_DRIVE), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+        SendMessageW(dialog->Handle(), WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVE, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(Item(IDC_LIST_DRIVE)));
+    }
+    // As the button's own click reports it, whether the button is enabled or not.
+    void Click(int id) {
+        SendMessageW(dialog->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Item(id)));
+    }
+    LRESULT Broadcast(WPARAM event, LPARAM data = 0) {
+        return SendMessageW(dialog->Handle(), WM_DEVICECHANGE, event, data);
+    }
+    // What the queue holds for the dialog: the rebuild a broadcast posted, repaints.
+    void Pump() {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    }
+    std::vector<sim::IoctlRecord> Requests(uint32_t code) const {
+        std::vector<sim::IoctlRecord> out;
+        for (const auto& r : machine().BusRequests())
+            if (r.code == code) out.push_back(r);
+        return out;
+    }
+    // One full scan asks the bus driver once per qualifying drive for its serial number.
+    size_t Scans(size_t qualifying) const { return Requests(kLookupSerial).size() / qualifying; }
+    std::wstring PlugInName(const sim::IoctlRecord& r) const {
+        return platform::FromUtf16Bytes(r.input.data() + 8, r.input.size() - 10);
+    }
+    COLORREF BarPixel(int id) {
+        RECT r{};
+        GetWindowRect(Item(id), &r);
+        MapWindowPoints(nullptr, dialog->Handle(), reinterpret_cast<POINT*>(&r), 2);
+        ui::RepaintNow(dialog->Handle());
+        return ui::CaptureClient(dialog->Handle()).At(r.left + 4, r.top + 4);
+    }
+    std::vector<std::wstring> ListLines() const {
+        std::vector<std::wstring> lines;
+        HWND list = Item(IDC_LIST_DRIVE);
+        for (int i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+            wchar_t text[256] = L"";
+            SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            lines.push_back(text);
+        }
+        return lines;
+    }
+
+    std::unique_ptr<sim::SimulatedMachine> machine_ = std::make_unique<sim::SimulatedMachine>();
+    std::unique_ptr<CFarspanDlg> dialog;
+    std::unique_ptr<testing::MessageBoxAnswerer> answerer;
+};
+
+// The built-in machine: line 0 carries serial 1 (plugged in), line 1 none, line 2 serial 2
+// (not plugged in).
+TEST_F(OperationsTest, CreateTakesTheFirstFreeSerialAndTheDriveIsThenPluggedIn) {
+    Open();
+    Select(1);
+    machine().ClearRecords();
+    Click(IDC_BTN_CREATE);
+
+    const auto plugIns = Requests(kPlugIn);
+    ASSERT_EQ(1u, plugIns.size());
+    EXPECT_EQ(8u, U32(plugIns[0].input, 0));
+    EXPECT_EQ(3u, U32(plugIns[0].input, 4));
+    EXPECT_EQ(machine().FindDrive(2)->deviceObjectName, PlugInName(plugIns[0]));
+    EXPECT_EQ(200u, machine().SleptMilliseconds());  // the re-read of the one drive
+
+    const disk::StorageGroup& group = dialog->Groups()[1];
+    EXPECT_EQ(3u, group.SerialNo);
+    EXPECT_EQ(1, group.State.Created);
+    EXPECT_EQ(1, group.State.Mounted);
+    EXPECT_EQ("011", Buttons());
+    EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
+    EXPECT_EQ(kBlue, BarPixel(IDC_CAPACITY_BAR_0));
+    EXPECT_EQ(kBlue, BarPixel(IDC_CAPACITY_BAR_1));
+    EXPECT_TRUE(answerer->Boxes().empty());
+
+    // The bus driver's new drive is on the machine, and never offered.
+    const sim::Drive* disk = machine().FindVirtualDriveDisk(3);
+    ASSERT_NE(nullptr, disk);
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    ASSERT_EQ(3u, dialog->Groups().size());
+    for (const auto& g : dialog->Groups()) EXPECT_NE(disk->number, g.PhysicalDriveNumber);
+    EXPECT_EQ(1, dialog->SelectedIndex());
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, SerialNumbersFromOneUpReusedAndRetriedOnceAfterARefusal) {
+    // Nothing carries a serial: 1.
+    Open("drive 1 size=3000592982016 product=\"A\"\n");
+    Click(IDC_BTN_CREATE);
+    ASSERT_EQ(1u, Requests(kPlugIn).size());
+    EXPECT_EQ(1u, U32(Requests(kPlugIn)[0].input, 4));
+    EXPECT_EQ(1u, dialog->Groups()[0].SerialNo);
+
+    // After a Recover the group keeps its number, and a new Create uses it again.
+    answerer->SetAnswer(IDYES);
+    Click(IDC_BTN_RECOVER);
+    ASSERT_EQ(1u, Requests(kUnplug).size());
+    machine().ClearRecords();
+    Click(IDC_BTN_CREATE);
+    ASSERT_EQ(1u, Requests(kPlugIn).size());
+    EXPECT_EQ(1u, U32(Requests(kPlugIn)[0].input, 4));
+    ASSERT_EQ(1u, answerer->Boxes().size());  // the question, and no failure
+    EXPECT_EQ(L"Notice", answerer->Boxes()[0].caption);
+}
+
+TEST_F(OperationsTest, ANumberTakenOutsideTheListIsRetriedOnceWithTheNext) {
+    // The GPT drive is not listed, but its virtual drive holds serial 1 on the bus.
+    Open(
+        "drive 1 size=3000592982016 product=\"A\"\n"
+        "drive 4 size=6001175126016 style=gpt\nvirtual 1 drive=4\n");
+    machine().ClearRecords();
+    Click(IDC_BTN_CREATE);
+    const auto plugIns = Requests(kPlugIn);
+    ASSERT_EQ(2u, plugIns.size());
+    EXPECT_EQ(87u, plugIns[0].error);
+    EXPECT_EQ(1u, U32(plugIns[0].input, 4));
+    EXPECT_EQ(2u, U32(plugIns[1].input, 4));
+    EXPECT_EQ(0u, plugIns[1].error);
+    EXPECT_EQ(2u, dialog->Groups()[0].SerialNo);
+    EXPECT_EQ(1, dialog->Groups()[0].State.Created);
+}
+
+TEST_F(OperationsTest, RefusedTwiceIsOneMessageAndNoThirdTry) {
+    Open("drive 1 size=3000592982016 product=\"A\"\n");
+    machine().InjectFault({sim::Call::DeviceIoControl, 87, 0, kPlugIn});
+    machine().ClearRecords();
+    Click(IDC_BTN_CREATE);
+    ASSERT_EQ(2u, Requests(kPlugIn).size());
+    EXPECT_EQ(2u, U32(Requests(kPlugIn)[1].input, 4));
+    ASSERT_EQ(1u, answerer->Boxes().size());
+    EXPECT_EQ(SystemErrorText(HResultFromWin32(87)), answerer->Boxes()[0].text);
+    EXPECT_EQ(0u, dialog->Groups()[0].SerialNo);  // the number that failed is not kept
+    EXPECT_EQ(0, dialog->Groups()[0].State.Created);
+    EXPECT_EQ("100", Buttons());
+}
+
+TEST_F(OperationsTest, RescanPlugsInTheGroupsOwnSerialAndLeavesTheRescanState) {
+    Open();
+    Select(2);
+    ASSERT_EQ(L"Rescan", TextOf(IDC_BTN_CREATE));
+    machine().ClearRecords();
+    Click(IDC_BTN_CREATE);
+    const auto plugIns = Requests(kPlugIn);
+    ASSERT_EQ(1u, plugIns.size());
+    EXPECT_EQ(2u, U32(plugIns[0].input, 4));  // the serial, not drive number 3
+    EXPECT_EQ(machine().FindDrive(3)->deviceObjectName, PlugInName(plugIns[0]));
+    EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
+    EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.",
+              TextOf(IDC_CREATE_DESCRIPTION));
+    EXPECT_EQ("011", Buttons());
+    EXPECT_EQ(kBlue, BarPixel(IDC_CAPACITY_BAR_1));
+    EXPECT_NE(nullptr, machine().FindVirtualDriveDisk(2));
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    EXPECT_EQ(1, dialog->Groups()[2].State.Mounted);
+    EXPECT_EQ(2, dialog->SelectedIndex());
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, RecoverAsksFirstAndNoChangesNothing) {
+    Open();
+    answerer->SetAnswer(IDNO);
+    machine().ClearRecords();
+    Click(IDC_BTN_RECOVER);
+    ASSERT_EQ(1u, answerer->Boxes().size());
+    EXPECT_EQ(L"Notice", answerer->Boxes()[0].caption);
+    EXPECT_EQ(
+        L"All data on the hard drive will be deleted during the recovery process. Are you "
+        L"sure you want to continue?",
+        answerer->Boxes()[0].text);
+    EXPECT_FALSE(answerer->Boxes()[0].hasIcon);
+    EXPECT_TRUE(machine().BusRequests().empty());
+    EXPECT_EQ(1, dialog->Groups()[0].State.Created);
+    EXPECT_EQ("011", Buttons());
+
+    answerer->SetAnswer(IDYES);
+    Click(IDC_BTN_RECOVER);
+    const auto unplugs = Requests(kUnplug);
+    ASSERT_EQ(1u, unplugs.size());
+    EXPECT_EQ(20u, unplugs[0].input.size());
+    EXPECT_EQ(20u, U32(unplugs[0].input, 0));
+    EXPECT_EQ(1u, U32(unplugs[0].input, 4));
+    EXPECT_EQ("100", Buttons());
+    EXPECT_EQ(kSilver, BarPixel(IDC_CAPACITY_BAR_0));
+    EXPECT_EQ(nullptr, machine().FindVirtualDriveDisk(1));
+
+    // The broadcast that follows brings the line in step with the bus driver.
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    EXPECT_EQ(0u, dialog->Groups()[0].SerialNo);
+    EXPECT_EQ(0, dialog->Groups()[0].State.Created);
+    EXPECT_EQ(0, dialog->SelectedIndex());
+    EXPECT_EQ("100", Buttons());
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, WithNoLineSelectedNothingIsSentOrAsked) {
+    Open();
+    Select(-1);
+    const std::string buttons = Buttons();
+    machine().ClearRecords();
+    Click(IDC_BTN_CREATE);
+    Click(IDC_BTN_RECOVER);
+    EXPECT_TRUE(machine().BusRequests().empty());
+    EXPECT_TRUE(answerer->Boxes().empty());
+    EXPECT_EQ(buttons, Buttons());
+    EXPECT_EQ(1, dialog->Groups()[0].State.Created);
+    EXPECT_EQ(0, dialog->Groups()[1].State.Created);
+}
+
+// Every step of each request failing: one box with the system's text, the screen as before
+// the click, and nothing left open.
+TEST_F(OperationsTest, EachFailingStepIsOneMessageAndTheStateAsBefore) {
+    const sim::Fault faults[] = {
+        {sim::Call::GetClassDevs, 8, 0, {}, {}, true},
+        {sim::Call::EnumDeviceInterfaces, 259, 0, {}, {}, true},
+        {sim::Call::GetDeviceInterfaceDetail, 13, 0, {}, {}, true},
+        {sim::Call::HeapAlloc, 8, 1},
+        {sim::Call::HeapAlloc, 8, 2},
+        {sim::Call::CreateFile, 5, 0, {}, {}, true},
+        {sim::Call::DeviceIoControl, 1167, 0, kPlugIn},
+        {sim::Call::DeviceIoControl, 1167, 0, kUnplug},
+    };
+    // Create on line 1, Rescan on line 2, Recover on line 0.
+    const struct {
+        int line, button;
+    } operations[] = {{1, IDC_BTN_CREATE}, {2, IDC_BTN_CREATE}, {0, IDC_BTN_RECOVER}};
+    for (const auto& op : operations) {
+        for (const sim::Fault& fault : faults) {
+            const bool unplug = op.button == IDC_BTN_RECOVER;
+            if (fault.ioctl && (*fault.ioctl == kUnplug) != unplug) continue;
+            if (unplug && fault.call == sim::Call::HeapAlloc && fault.nth == 2) continue;
+            SCOPED_TRACE(::testing::Message()
+                         << "line " << op.line << ", call " << static_cast<int>(fault.call)
+                         << ", nth " << fault.nth);
+            Close();
+            Open();
+            sim::SimulatedMachine& m = machine();
+            answerer->SetAnswer(unplug ? IDYES : IDOK);
+            Select(op.line);
+            const disk::StorageGroup before = dialog->Groups()[static_cast<size_t>(op.line)];
+            const std::string buttons = Buttons();
+            const std::wstring createText = TextOf(IDC_BTN_CREATE);
+            const std::wstring description = TextOf(IDC_CREATE_DESCRIPTION);
+            m.InjectFault(fault);
+            m.ClearRecords();
+            Click(op.button);
+
+            const auto& boxes = answerer->Boxes();
+            ASSERT_EQ(unplug ? 2u : 1u, boxes.size());
+            const testing::ShownBox& box = boxes.back();
+            EXPECT_EQ(L"Overreach", box.caption);
+            // Running out of memory for a buffer is reported as a buffer too small.
+            const uint32_t code = fault.call == sim::Call::HeapAlloc ? 122 : fault.error;
+            EXPECT_EQ(SystemErrorText(HResultFromWin32(static_cast<int32_t>(code))), box.text);
+            EXPECT_FALSE(box.text.empty());
+            EXPECT_TRUE(box.exclamationIcon);
+            const disk::StorageGroup& after = dialog->Groups()[static_cast<size_t>(op.line)];
+            EXPECT_EQ(before.State.Created, after.State.Created);
+            EXPECT_EQ(before.State.Mounted, after.State.Mounted);
+            EXPECT_EQ(before.SerialNo, after.SerialNo);
+            EXPECT_EQ(buttons, Buttons());
+            EXPECT_EQ(createText, TextOf(IDC_BTN_CREATE));
+            EXPECT_EQ(description, TextOf(IDC_CREATE_DESCRIPTION));
+            EXPECT_EQ(Resources{}, m.Outstanding());
+        }
+    }
+}
+
+// A code the system has no words for still names itself, in the same box.
+TEST_F(OperationsTest, ACodeWithoutSystemTextIsShownInHexadecimal) {
+    Open();
+    Select(1);
+    machine().InjectFault({sim::Call::DeviceIoControl, 0xDEAD, 0, kPlugIn});
+    Click(IDC_BTN_CREATE);
+    ASSERT_EQ(1u, answerer->Boxes().size());
+    EXPECT_EQ(L"Error 0x8007DEAD", answerer->Boxes()[0].text);
+    EXPECT_EQ(L"Overreach", answerer->Boxes()[0].caption);
+    EXPECT_TRUE(answerer->Boxes()[0].exclamationIcon);
+    EXPECT_EQ("100", Buttons());
+}
+
+// --- device changes ------------------------------------------------------------------------
+
+TEST_F(OperationsTest, EveryNamedEventWritesItsLineAndNothingIsRefused) {
+    Open();
+    const struct {
+        WPARAM event;
+        const wchar_t* name;
+    } events[] = {
+        {DBT_QUERYCHANGECONFIG, L"DBT_QUERYCHANGECONFIG"},
+        {DBT_CONFIGCHANGED, L"DBT_CONFIGCHANGED"},
+        {DBT_CONFIGCHANGECANCELED, L"DBT_CONFIGCHANGECANCELED"},
+        {DBT_DEVICEARRIVAL, L"DBT_DEVICEARRIVAL"},
+        {DBT_DEVICEQUERYREMOVE, L"DBT_DEVICEQUERYREMOVE"},
+        {DBT_DEVICEQUERYREMOVEFAILED, L"DBT_DEVICEQUERYREMOVEFAILED"},
+        {DBT_DEVICEREMOVEPENDING, L"DBT_DEVICEREMOVEPENDING"},
+        {DBT_DEVICEREMOVECOMPLETE, L"DBT_DEVICEREMOVECOMPLETE"},
+        {DBT_DEVICETYPESPECIFIC, L"DBT_DEVICETYPESPECIFIC"},
+        {DBT_CUSTOMEVENT, L"DBT_CUSTOMEVENT"},
+        {DBT_DEVNODES_CHANGED, L"DBT_DEVNODES_CHANGED"},
+    };
+    // A port, not a volume: the events that look at the header change nothing for it.
+    DEV_BROADCAST_HDR port{sizeof(port), DBT_DEVTYP_PORT, 0};
+    for (const auto& e : events) {
+        machine().ClearRecords();
+        EXPECT_EQ(0, Broadcast(e.event, reinterpret_cast<LPARAM>(&port))) << e.name;
+        ASSERT_EQ(1u, machine().DebugLines().size()) << e.name;
+        EXPECT_EQ(std::wstring(L"OnMyDeviceChange Info - ") + e.name + L"\n",
+                  machine().DebugLines()[0]);
+        EXPECT_TRUE(machine().Ioctls().empty()) << e.name;  // nothing scanned yet
+    }
+    machine().ClearRecords();
+    EXPECT_EQ(0, Broadcast(0x1234));
+    EXPECT_TRUE(machine().DebugLines().empty());
+    // Events that carry no header at all are not read through.
+    EXPECT_EQ(0, Broadcast(DBT_DEVICEARRIVAL, 0));
+    Pump();
+}
+
+TEST_F(OperationsTest, ABroadcastThatChangesNothingLeavesTheWindowAlone) {
+    Open();
+    Select(2);
+    ui::RepaintNow(dialog->Handle());
+    const auto lines = ListLines();
+    const std::string buttons = Buttons();
+    const CapacityChart chart = dialog->Chart();
+    machine().ClearRecords();
+    Broadcast(DBT_DEVNODES_CHANGED);
+    MSG m;
+    // Only the rebuild message is waiting: handled here, it must leave nothing to repaint.
+    while (PeekMessageW(&m, dialog->Handle(), 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE))
+        DispatchMessageW(&m);
+    EXPECT_EQ(1u, Scans(3));
+    RECT dirty{};
+    EXPECT_FALSE(GetUpdateRect(Item(IDC_LIST_DRIVE), &dirty, FALSE));
+    EXPECT_EQ(lines, ListLines());
+    EXPECT_EQ(2, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+    EXPECT_EQ(buttons, Buttons());
+    EXPECT_EQ(0, std::memcmp(&chart, &dialog->Chart(), sizeof(chart)));
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, AGroupAddedOrRemovedSelectsTheFirstLineAChangedOneKeepsIt) {
+    Open();
+    Select(2);
+    sim::Drive big;
+    big.number = 7;
+    big.size = 3000592982016;
+    big.product = "NEW DRIVE";
+    big.lastBlockAddress = big.size / 512 - 1;
+    machine().AddDrive(big);
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    ASSERT_EQ(4u, ListLines().size());
+    EXPECT_EQ(0, dialog->SelectedIndex());
+    EXPECT_EQ(0, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+    EXPECT_EQ("011", Buttons());
+
+    Select(1);
+    machine().RemoveDrive(7);
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    ASSERT_EQ(3u, ListLines().size());
+    EXPECT_EQ(0, dialog->SelectedIndex());
+
+    // Same number of lines, one of them changed: the selection stays where it was.
+    Select(1);
+    ASSERT_EQ(0u,
+              busctl::PlugInVirtualDisk(machine(), 9, machine().FindDrive(2)->deviceObjectName));
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    EXPECT_EQ(1, dialog->SelectedIndex());
+    EXPECT_EQ(1, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+    EXPECT_EQ(9u, dialog->Groups()[1].SerialNo);
+    EXPECT_EQ("011", Buttons());
+    // One line per group, with its virtual drive's name (empty without one).
+    const std::vector<std::wstring> named(machine().DebugLines().end() - 3,
+                                          machine().DebugLines().end());
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = Virtual Disk 1\n",
+                  L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = Virtual Disk 9\n",
+                  L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = Virtual Disk 2\n"}),
+              named);
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, AVolumeArrivalRebuildsAndKeepsTheIndexOtherTypesDoNothing) {
+    Open();
+    Select(1);
+    machine().RemoveDrive(3);  // the last line goes
+    DEV_BROADCAST_HDR volume{sizeof(volume), DBT_DEVTYP_VOLUME, 0};
+    DEV_BROADCAST_HDR deviceInterface{sizeof(deviceInterface), DBT_DEVTYP_DEVICEINTERFACE, 0};
+    machine().ClearRecords();
+    Broadcast(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&deviceInterface));
+    Broadcast(DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&deviceInterface));
+    EXPECT_TRUE(machine().Ioctls().empty());
+    EXPECT_EQ(3u, ListLines().size());
+
+    Broadcast(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume));
+    EXPECT_EQ(2u, ListLines().size());
+    EXPECT_EQ(1, dialog->SelectedIndex());  // shorter, and still on the same line
+    EXPECT_EQ(1, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+
+    machine().RemoveDrive(1);
+    Broadcast(DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume));
+    EXPECT_EQ(1u, ListLines().size());
+    EXPECT_EQ(Resources{}, machine().Outstanding());
+}
+
+TEST_F(OperationsTest, ABurstOfBroadcastsCostsOneRescan) {
+    Open();
+    machine().ClearRecords();
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(0, Broadcast(DBT_DEVNODES_CHANGED));
+    EXPECT_EQ(5u, machine().DebugLines().size());
+    EXPECT_TRUE(machine().Ioctls().empty());  // nothing scanned while the burst comes in
+    Pump();
+    EXPECT_EQ(1u, Scans(3));
+    EXPECT_EQ(600u, machine().SleptMilliseconds());
+
+    // A broadcast after the rescan asks for one of its own.
+    machine().ClearRecords();
+    Broadcast(DBT_DEVNODES_CHANGED);
+    Pump();
+    EXPECT_EQ(1u, Scans(3));
+}
+
+}  // namespace
+}  // namespace app
