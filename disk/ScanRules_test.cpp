@@ -193,6 +193,8 @@ TEST_F(DiskTest, EachFailedStepOfTheExaminationWritesExactlyItsLines) {
     busClassDevs.bus = true;
     sim::Fault diskClassDevs{Call::GetClassDevs, 31};
     diskClassDevs.bus = false;
+    sim::Fault busDetail{Call::GetDeviceInterfaceDetail, 31};
+    busDetail.bus = true;
     const StepCase cases[] = {
         {{Call::CreateFile, 31, 1}, {}},  // the model query
         {ioctl(0x2D1400, 2), {L"RetrieveDiskInfoEx Error - RetrieveBusType \n"}},
@@ -205,6 +207,9 @@ TEST_F(DiskTest, EachFailedStepOfTheExaminationWritesExactlyItsLines) {
         {ioctl(0x70048), {L"RetrieveDiskInfoEx Error - GetPartitionStyle\n"}},
         {busClassDevs,
          {L"RetrieveDiskSizeEx1 Error - SetupDiGetClassDevs\n",
+          L"RetrieveDiskInfoEx Error - GetDiskSizeEx1 \n"}},
+        {busDetail,
+         {L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #1\n",
           L"RetrieveDiskInfoEx Error - GetDiskSizeEx1 \n"}},
         {ioctl(kDiskSizeRequest),
          {L"RetrieveDiskSizeEx1 Error - DeviceIoControl \n",

@@ -211,6 +211,9 @@ TEST_F(MachineTest, TheQueryNamesThePhysicalSideByItsTrimmedProductText) {
     Bytes out(2080);
     ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 7), out));
     EXPECT_EQ(L"WD30 EZRX", FromUtf16Bytes(out.data() + 8, 512));
+    // Whatever the reply does not fill is zero: after each name, and the padding.
+    EXPECT_EQ(Bytes(512 - 20, 0), Bytes(out.begin() + 8 + 20, out.begin() + 8 + 512));
+    EXPECT_EQ(Bytes(6, 0), Bytes(out.begin() + 2074, out.end()));
     EXPECT_EQ(L"Virtual Disk 7", FromUtf16Bytes(out.data() + 1040, 512));
     ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 8), out));
     EXPECT_EQ(L"", FromUtf16Bytes(out.data() + 8, 512));
@@ -485,6 +488,10 @@ TEST_F(MachineTest, DiskControlsRefuseInputTheyDoNotTakeAndShortRequests) {
                                            &returned));
     EXPECT_EQ(kErrorInvalidUserBuffer,
               machine.DeviceIoControl(disk.Get(), 0x2D1400, in.data(), 12, out.data(), 8, nullptr));
+    EXPECT_EQ(kErrorInvalidUserBuffer,  // a length without its buffer, either way
+              machine.DeviceIoControl(disk.Get(), 0x2D1400, nullptr, 12, out.data(), 8, &returned));
+    EXPECT_EQ(kErrorInvalidUserBuffer,
+              machine.DeviceIoControl(disk.Get(), 0x2D1400, in.data(), 12, nullptr, 8, &returned));
     EXPECT_EQ(
         0u, machine.DeviceIoControl(disk.Get(), 0x2D1400, in.data(), 12, out.data(), 8, &returned));
 }
