@@ -15,6 +15,7 @@
 
 namespace {
 
+using app::testing::ListLines;
 using app::testing::OtherProcess;
 using app::testing::WaitForWindow;
 using app::testing::WindowText;
@@ -23,19 +24,6 @@ std::wstring Environment(const wchar_t* name) {
     wchar_t value[MAX_PATH] = L"";
     const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
     return length > 0 && length < MAX_PATH ? value : L"";
-}
-
-// List box strings cross the process boundary: the system copies them for LB_GETTEXT.
-std::vector<std::wstring> ListLines(HWND list) {
-    std::vector<std::wstring> lines;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t text[256] = L"";
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 256)
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        lines.push_back(text);
-    }
-    return lines;
 }
 
 TEST(DemoWindowTest, ShowsTheBuiltInMachineToAnotherProcess) {
