@@ -30,9 +30,12 @@ bool ComputeCapacityTenths(int64_t physicalBytes, int64_t virtualBytes, uint8_t*
     const float sum = Single(p + v);
     const int pct = static_cast<int>(Single(Single(p / sum) * 100.0f));
     uint8_t physical = 0;
-    if (pct > 70) physical = 7;
-    else if (pct < 30) physical = 3;
-    else physical = static_cast<uint8_t>(pct / 10);
+    if (pct > 70)
+        physical = 7;
+    else if (pct < 30)
+        physical = 3;
+    else
+        physical = static_cast<uint8_t>(pct / 10);
     if (physicalTenths) *physicalTenths = physical;
     if (virtualTenths) *virtualTenths = static_cast<uint8_t>(10 - physical);
     return true;
@@ -48,8 +51,8 @@ std::vector<SegmentBox> LayoutSegments(int frameLeft, int frameRight,
     std::vector<SegmentBox> boxes;
     int x = frameLeft + 3;
     for (size_t k = 0; k < widths.size(); ++k) {
-        const int w = k == 0 ? static_cast<uint16_t>(inner - (sum - widths[0]) * unit)
-                             : widths[k] * unit;
+        const int w =
+            k == 0 ? static_cast<uint16_t>(inner - (sum - widths[0]) * unit) : widths[k] * unit;
         boxes.push_back({x, w});
         x += w;
     }

@@ -37,7 +37,7 @@ struct CapacityPlan {
     std::vector<uint8_t> widths;    // in chart units
     std::vector<uint32_t> colours;  // one per segment
     std::wstring barTexts[2];
-    std::wstring valueTexts[2];     // empty for the single segment
+    std::wstring valueTexts[2];  // empty for the single segment
 };
 
 // Only 1 counts as hasVirtualDrive; any non-zero virtualDriveActive counts as plugged in.

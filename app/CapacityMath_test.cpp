@@ -36,7 +36,8 @@ std::pair<int, int> TenthsOfBytes(int64_t physical, int64_t virtualBytes) {
 // reach the boundary; kept in the x87 unit's extended precision they fall one short. Every
 // build must give the same tenths.
 TEST(CapacityMathTest, ABoundaryShareComesOutTheSameInEveryBuild) {
-    EXPECT_EQ(std::make_pair(7, 3), TenthsOfBytes(2048 * kGiB, 942438538078));  // V = 877.7142857 GiB
+    EXPECT_EQ(std::make_pair(7, 3),
+              TenthsOfBytes(2048 * kGiB, 942438538078));  // V = 877.7142857 GiB
     EXPECT_EQ(std::make_pair(6, 4), TenthsOfBytes(3000 * kGiB, 2147483717632));  // 60 %
     EXPECT_EQ(std::make_pair(6, 4), TenthsOfBytes(1500 * kGiB, 1073741860864));
     EXPECT_EQ(std::make_pair(5, 5), TenthsOfBytes(2048 * kGiB, 2048 * kGiB + 135168));  // 50 %
@@ -87,10 +88,10 @@ TEST(CapacityMathTest, PanelPlanForEachState) {
     EXPECT_EQ((std::vector<uint32_t>{kSegmentBlue, kSegmentSilver}), plan.colours);
 
     // No virtual drive, a flag other than 1, or no virtual size: one silver segment, no text.
-    for (const CapacityPlan& single : {PlanCapacityPanel(0, 0, physical, virtualBytes),
-                                       PlanCapacityPanel(2, 1, physical, virtualBytes),
-                                       PlanCapacityPanel(1, 1, physical, 0),
-                                       PlanCapacityPanel(1, 1, physical, -5)}) {
+    for (const CapacityPlan& single :
+         {PlanCapacityPanel(0, 0, physical, virtualBytes),
+          PlanCapacityPanel(2, 1, physical, virtualBytes), PlanCapacityPanel(1, 1, physical, 0),
+          PlanCapacityPanel(1, 1, physical, -5)}) {
         EXPECT_EQ((std::vector<uint8_t>{100}), single.widths);
         EXPECT_EQ((std::vector<uint32_t>{kSegmentSilver}), single.colours);
         EXPECT_EQ(L"", single.barTexts[0]);

@@ -6,9 +6,13 @@
 
 namespace app {
 
-skin::CButtonST& CFarspanDlg::Bar(int segment) { return capacityBars_[segment]; }
+skin::CButtonST& CFarspanDlg::Bar(int segment) {
+    return capacityBars_[segment];
+}
 
-CapacityLabel& CFarspanDlg::ValueLabel(int segment) { return capacityLabels_[segment]; }
+CapacityLabel& CFarspanDlg::ValueLabel(int segment) {
+    return capacityLabels_[segment];
+}
 
 void CFarspanDlg::RefreshCapacityPanel(int hasVirtualDrive, int virtualDriveActive) {
     const disk::StorageGroup* group = GroupAt(selectedIndex_);
@@ -43,7 +47,8 @@ void CFarspanDlg::LayoutCapacityBars(CapacityChart chart) {
     if (chart.count == 0 || chart.count > kSegmentSlots) return;
     chart_.count = chart.count;
     const std::vector<SegmentBox> boxes =
-        LayoutSegments(panelRect_.left, panelRect_.right, std::vector<uint8_t>(chart.widths, chart.widths + chart.count));
+        LayoutSegments(panelRect_.left, panelRect_.right,
+                       std::vector<uint8_t>(chart.widths, chart.widths + chart.count));
     if (boxes.empty()) return;
     const int top = panelRect_.top;
     const int labelHeight = static_cast<uint16_t>(panelRect_.bottom - panelRect_.top - 36);
@@ -86,9 +91,12 @@ void CFarspanDlg::HighlightCapacityLabel(uint8_t selectionCode) {
 void CFarspanDlg::DrawCapacitySelection() {
     // The selected label paints its grey frame itself (CapacityLabel), so the frame stays
     // through the label's later repaints.
-    auto segmentOf = [](uint8_t code) { return code >= 2 && code <= 10 && code % 2 == 0 ? code / 2 - 1 : -1; };
+    auto segmentOf = [](uint8_t code) {
+        return code >= 2 && code <= 10 && code % 2 == 0 ? code / 2 - 1 : -1;
+    };
     const COLORREF lightGrey = RGB(0xD1, 0xD1, 0xD1), white = RGB(255, 255, 255);
-    const skin::CButtonST::ColorSlot slots[] = {skin::CButtonST::ActiveBackground, skin::CButtonST::IdleBackground,
+    const skin::CButtonST::ColorSlot slots[] = {skin::CButtonST::ActiveBackground,
+                                                skin::CButtonST::IdleBackground,
                                                 skin::CButtonST::FocusBackground};
     if (const int current = segmentOf(chart_.currentSelection); current >= 0) {
         for (auto slot : slots) ValueLabel(current).SetStateColor(slot, lightGrey);

@@ -14,21 +14,10 @@
 
 namespace {
 
+using app::testing::ListLines;
 using app::testing::OtherProcess;
 using app::testing::WaitForWindow;
 using app::testing::WindowText;
-
-std::vector<std::wstring> ListLines(HWND list) {
-    std::vector<std::wstring> lines;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t text[256] = L"";
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 256)
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        lines.push_back(text);
-    }
-    return lines;
-}
 
 class DemoCycle {
 public:

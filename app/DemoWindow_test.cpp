@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "res/resource.h"
 #include "app/testing/OtherProcess.h"
+#include "res/resource.h"
 #include "win32ui/Capture.h"
 
 namespace {
 
+using app::testing::ListLines;
 using app::testing::OtherProcess;
 using app::testing::WaitForWindow;
 using app::testing::WindowText;
@@ -25,24 +26,14 @@ std::wstring Environment(const wchar_t* name) {
     return length > 0 && length < MAX_PATH ? value : L"";
 }
 
-// List box strings cross the process boundary: the system copies them for LB_GETTEXT.
-std::vector<std::wstring> ListLines(HWND list) {
-    std::vector<std::wstring> lines;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t text[256] = L"";
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 256) SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        lines.push_back(text);
-    }
-    return lines;
-}
-
 TEST(DemoWindowTest, ShowsTheBuiltInMachineToAnotherProcess) {
     std::wstring program = Environment(L"OVERREACH_PROGRAM");
     if (program.empty()) program = L"OverreachDemo.exe";
     OtherProcess demo;
     ASSERT_TRUE(demo.Start(program)) << GetLastError();
-    HWND dialog = WaitForWindow(demo.Id(), [](HWND window) { return GetDlgItem(window, IDC_LIST_DRIVE) != nullptr; }, 30000);
+    HWND dialog = WaitForWindow(
+        demo.Id(), [](HWND window) { return GetDlgItem(window, IDC_LIST_DRIVE) != nullptr; },
+        30000);
     ASSERT_NE(nullptr, dialog);
 
     EXPECT_EQ(L"Overreach", WindowText(dialog));

@@ -66,8 +66,7 @@ InstanceGuard::~InstanceGuard() {
 }
 
 void InstanceGuard::PublishWindow(HWND window) {
-    if (mapping_)
-        WriteSlot(mapping_, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window)));
+    if (mapping_) WriteSlot(mapping_, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window)));
 }
 
 void InstanceGuard::EndProcessUnlessOnlyInstance() const {

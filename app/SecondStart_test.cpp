@@ -34,7 +34,8 @@ TEST(SecondStartTest, TheSecondCopyRestoresTheFirstAndEnds) {
 
 TEST(SecondStartTest, ABlockWithoutALiveWindowGetsOneMessage) {
     // Another process's block under the program's name, naming no window.
-    HANDLE block = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, L"OverreachDemo__akui__");
+    HANDLE block = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
+                                      L"OverreachDemo__akui__");
     ASSERT_NE(nullptr, block);
     auto* slot = static_cast<DWORD*>(MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, 4));
     ASSERT_NE(nullptr, slot);

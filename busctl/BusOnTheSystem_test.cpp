@@ -19,7 +19,8 @@ TEST(BusOnTheSystemTest, WithoutTheBusDriverEveryOperationReportsNoInterface) {
     EXPECT_EQ(7u, serial);
     BusDiskSize size;
     BusConnection::Step step = BusConnection::Step::None;
-    EXPECT_EQ(platform::kErrorNoMoreItems, RequestDiskSize(io, 11, L"\\Device\\00000032", &size, step));
+    EXPECT_EQ(platform::kErrorNoMoreItems,
+              RequestDiskSize(io, 11, L"\\Device\\00000032", &size, step));
     EXPECT_EQ(BusConnection::Step::Enumerate, step);
 }
 

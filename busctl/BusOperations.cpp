@@ -160,8 +160,9 @@ uint32_t RequestDiskSize(DeviceIo& io, uint32_t busType, const std::wstring& dev
     record.BusType = busType;
     WriteUtf16z(name, record.DeviceObjectName);
     uint32_t returned = 0;
-    if (const uint32_t error = io.DeviceIoControl(bus.Handle(), BUS_DISK_SIZE, &record,
-                                                  sizeof(record), &record, sizeof(record), &returned)) {
+    if (const uint32_t error =
+            io.DeviceIoControl(bus.Handle(), BUS_DISK_SIZE, &record, sizeof(record), &record,
+                               sizeof(record), &returned)) {
         failedStep = BusConnection::Step::Request;
         return error;
     }

@@ -43,7 +43,9 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-std::u16string Text(const char16_t* field) { return std::u16string(field); }
+std::u16string Text(const char16_t* field) {
+    return std::u16string(field);
+}
 
 class BusOperationsTest : public ::testing::Test {
 protected:
@@ -233,6 +235,12 @@ TEST_F(BusOperationsTest, LookupAnsweredWith2Or259YieldsWhatTheBufferHolds) {
     serial = 77;
     EXPECT_EQ(31u, LookupVirtualDiskSerial(machine, kName, serial));
     EXPECT_EQ(77u, serial);
+
+    // The driver's own 259 is a warning: the serial number it wrote comes back with it.
+    machine.ClearFaults();
+    machine.AddVirtualDrive(12, 1, true, true);
+    EXPECT_EQ(kErrorNoMoreItems, LookupVirtualDiskSerial(machine, kName, serial));
+    EXPECT_EQ(12u, serial);
 }
 
 TEST_F(BusOperationsTest, DiskSizeSends544BytesInOneBufferAndReadsTheThreeFigures) {
@@ -257,7 +265,8 @@ TEST_F(BusOperationsTest, DiskSizeNamesTheFailedStepAndLeavesTheAnswerAlone) {
     BusDiskSize answer;
     answer.DiskSize = 9;
     BusConnection::Step step = BusConnection::Step::None;
-    EXPECT_EQ(kErrorFileNotFound, RequestDiskSize(machine, 11, L"\\Device\\Unknown", &answer, step));
+    EXPECT_EQ(kErrorFileNotFound,
+              RequestDiskSize(machine, 11, L"\\Device\\Unknown", &answer, step));
     EXPECT_EQ(BusConnection::Step::Request, step);
     EXPECT_EQ(9u, answer.DiskSize);
 
@@ -283,7 +292,8 @@ TEST_F(BusOperationsTest, ANameTooLongForTheRecordIsRefusedBeforeAnythingIsOpene
     EXPECT_TRUE(Sent().empty());
 
     // 255 characters and the terminator still fit.
-    EXPECT_EQ(kErrorFileNotFound, LookupVirtualDiskSerial(machine, std::wstring(255, L'n'), serial));
+    EXPECT_EQ(kErrorFileNotFound,
+              LookupVirtualDiskSerial(machine, std::wstring(255, L'n'), serial));
     const auto sent = Sent();
     ASSERT_EQ(1u, sent.size());
     EXPECT_EQ(0, sent[0].input[4 + 2 * 255]);
@@ -308,7 +318,9 @@ struct OpeningFault {
     uint32_t plugIn, unplug, query, lookup;
 };
 
-void PrintTo(const OpeningFault& p, std::ostream* os) { *os << p.step; }
+void PrintTo(const OpeningFault& p, std::ostream* os) {
+    *os << p.step;
+}
 
 class CommonOpeningTest : public BusOperationsTest,
                           public ::testing::WithParamInterface<OpeningFault> {};

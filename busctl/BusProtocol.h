@@ -2,8 +2,8 @@
 // UTF-16LE with a zero terminator, reserved bytes zero.
 #pragma once
 
-#include <cstddef>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/DeviceIo.h"
@@ -49,7 +49,8 @@ struct UnplugRequest {
 };
 static_assert(sizeof(UnplugRequest) == 20);
 static_assert(offsetof(UnplugRequest, FirstOption) == 8 &&
-              offsetof(UnplugRequest, SecondOption) == 9 && offsetof(UnplugRequest, Reserved) == 10);
+              offsetof(UnplugRequest, SecondOption) == 9 &&
+              offsetof(UnplugRequest, Reserved) == 10);
 
 // The first 16 bytes of the 2080-byte BUS_QUERY input.
 struct QueryRequest {
@@ -65,7 +66,8 @@ struct DiskDescriptor {
     int64_t Value;  // bytes on this side
 };
 static_assert(sizeof(DiskDescriptor) == 1032);
-static_assert(offsetof(DiskDescriptor, SecondName) == 512 && offsetof(DiskDescriptor, Value) == 1024);
+static_assert(offsetof(DiskDescriptor, SecondName) == 512 &&
+              offsetof(DiskDescriptor, Value) == 1024);
 
 // The bus driver's answer about one virtual drive.
 struct VirtualDiskState {

@@ -9,8 +9,12 @@ namespace disk {
 using platform::WriteDiagnostic;
 
 namespace {
-uint32_t High(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
-uint32_t Low(uint64_t v) { return static_cast<uint32_t>(v); }
+uint32_t High(uint64_t v) {
+    return static_cast<uint32_t>(v >> 32);
+}
+uint32_t Low(uint64_t v) {
+    return static_cast<uint32_t>(v);
+}
 }  // namespace
 
 bool ExceedsAddressLimit(uint64_t diskSize) {

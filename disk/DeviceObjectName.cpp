@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/Diagnostics.h"
 #include "platform/DeviceResources.h"
+#include "platform/Diagnostics.h"
 #include "platform/Utf16.h"
 
 namespace disk {
@@ -25,8 +25,8 @@ static_assert(sizeof(StorageDeviceNumber) == 12);
 // failure.
 uint32_t HasDeviceNumber(DeviceIo& io, const wchar_t* devicePath, int driveNumber, bool* match) {
     HandleOwner device(io);
-    if (const uint32_t e =
-            io.CreateFileW(devicePath, 0, kFileShareReadWrite, kOpenExisting, 0, device.Receive())) {
+    if (const uint32_t e = io.CreateFileW(devicePath, 0, kFileShareReadWrite, kOpenExisting, 0,
+                                          device.Receive())) {
         WriteDiagnostic(io, L"RetrievePhysicalDeviceObjectName Error - CreateFile \n");
         return e;
     }
@@ -50,13 +50,14 @@ uint32_t ReadObjectName(DeviceIo& io, DeviceInfoSet set, const DeviceInfoData& d
     if (required == 0) return sizeError != kErrorSuccess ? sizeError : kErrorInvalidData;
     HeapBlock buffer(io);
     if (const uint32_t e = buffer.Allocate(required, true)) return e;
-    if (const uint32_t e = io.GetDeviceRegistryProperty(set, devInfo, kSpdrpPhysicalDeviceObjectName,
-                                                        nullptr, buffer.Bytes(), required,
-                                                        nullptr)) {
-        WriteDiagnostic(io,
-                        L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceRegistryProperty "
-                        L"dwResult = %d \n",
-                        static_cast<int>(e));
+    if (const uint32_t e =
+            io.GetDeviceRegistryProperty(set, devInfo, kSpdrpPhysicalDeviceObjectName, nullptr,
+                                         buffer.Bytes(), required, nullptr)) {
+        WriteDiagnostic(
+            io,
+            L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceRegistryProperty "
+            L"dwResult = %d \n",
+            static_cast<int>(e));
         return e;
     }
     const std::wstring text = FromUtf16Bytes(buffer.Bytes(), required);
@@ -69,9 +70,9 @@ uint32_t ReadObjectName(DeviceIo& io, DeviceInfoSet set, const DeviceInfoData& d
 uint32_t RetrievePhysicalDeviceObjectName(DeviceIo& io, std::wstring* name, int driveNumber) {
     if (!name) return kErrorInvalidParameter;
     DeviceInfoSetOwner set(io);
-    if (const uint32_t e = io.GetClassDevs(
-            kDiskInterfaceClass, kDigcfPresent | kDigcfProfile | kDigcfDeviceInterface,
-            set.Receive())) {
+    if (const uint32_t e =
+            io.GetClassDevs(kDiskInterfaceClass,
+                            kDigcfPresent | kDigcfProfile | kDigcfDeviceInterface, set.Receive())) {
         WriteDiagnostic(io, L"RetrievePhysicalDeviceObjectName Error - SetupDiGetClassDevs \n");
         return e;
     }
@@ -80,22 +81,22 @@ uint32_t RetrievePhysicalDeviceObjectName(DeviceIo& io, std::wstring* name, int 
     const uint32_t cbSize = kInterfaceDetailFixedSize;
     std::memcpy(detail, &cbSize, sizeof(cbSize));
 
-    DeviceInterfaceData interface{};
+    DeviceInterfaceData interface {};
     interface.cbSize = sizeof(interface);
     DeviceInfoData devInfo{};
     devInfo.cbSize = sizeof(devInfo);
     for (uint32_t index = 0;; ++index) {
         if (const uint32_t e =
                 io.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, index, &interface)) {
-            WriteDiagnostic(io,
-                            L"RetrievePhysicalDeviceObjectName Error - SetupDiEnumDeviceInterfaces \n");
+            WriteDiagnostic(
+                io, L"RetrievePhysicalDeviceObjectName Error - SetupDiEnumDeviceInterfaces \n");
             return e;  // 259 once every interface has been compared
         }
         uint32_t required = 0;
-        if (const uint32_t e = io.GetDeviceInterfaceDetail(set.Get(), interface, detail,
-                                                           kDetailBufferBytes, &required, &devInfo)) {
-            WriteDiagnostic(io,
-                            L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceInterfaceDetail \n");
+        if (const uint32_t e = io.GetDeviceInterfaceDetail(
+                set.Get(), interface, detail, kDetailBufferBytes, &required, &devInfo)) {
+            WriteDiagnostic(
+                io, L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceInterfaceDetail \n");
             return e;
         }
         const std::wstring path = FromUtf16Bytes(detail + kInterfaceDetailPathOffset,

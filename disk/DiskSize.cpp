@@ -10,15 +10,21 @@ namespace {
 const wchar_t* DiagnosticFor(busctl::BusConnection::Step step) {
     using Step = busctl::BusConnection::Step;
     switch (step) {
-        case Step::ClassDevs: return L"RetrieveDiskSizeEx1 Error - SetupDiGetClassDevs\n";
-        case Step::Enumerate: return L"RetrieveDiskSizeEx1 Error - SetupDiEnumDeviceInterfaces\n";
+        case Step::ClassDevs:
+            return L"RetrieveDiskSizeEx1 Error - SetupDiGetClassDevs\n";
+        case Step::Enumerate:
+            return L"RetrieveDiskSizeEx1 Error - SetupDiEnumDeviceInterfaces\n";
         case Step::DetailSize:
             return L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #1\n";
-        case Step::Detail: return L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #2\n";
-        case Step::Open: return L"RetrieveDiskSizeEx1 Error - CreateFile \n";
-        case Step::Request: return L"RetrieveDiskSizeEx1 Error - DeviceIoControl \n";
+        case Step::Detail:
+            return L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #2\n";
+        case Step::Open:
+            return L"RetrieveDiskSizeEx1 Error - CreateFile \n";
+        case Step::Request:
+            return L"RetrieveDiskSizeEx1 Error - DeviceIoControl \n";
         case Step::Allocate:
-        case Step::None: break;
+        case Step::None:
+            break;
     }
     return nullptr;
 }

@@ -27,8 +27,7 @@ constexpr std::array<uint8_t, 12> kDevicePropertyQuery{};
 
 uint32_t OpenDrive(DeviceIo& io, int driveNumber, HandleOwner& drive) {
     const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
-    return io.CreateFileW(path.c_str(), 0, kFileShareReadWrite, kOpenExisting, 0,
-                          drive.Receive());
+    return io.CreateFileW(path.c_str(), 0, kFileShareReadWrite, kOpenExisting, 0, drive.Receive());
 }
 
 uint32_t QueryDescriptor(DeviceIo& io, OsHandle drive, void* out, uint32_t outSize,
@@ -37,7 +36,9 @@ uint32_t QueryDescriptor(DeviceIo& io, OsHandle drive, void* out, uint32_t outSi
                               kDevicePropertyQuery.size(), out, outSize, returned);
 }
 
-std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 }  // namespace
 
@@ -47,8 +48,8 @@ uint32_t ReadDriveModel(DeviceIo& io, int driveNumber, std::wstring* modelText) 
     if (const uint32_t e = OpenDrive(io, driveNumber, drive)) return e;
     std::vector<uint8_t> reply(kModelReplyBytes, 0);
     uint32_t returned = 0;
-    if (const uint32_t e = QueryDescriptor(io, drive.Get(), reply.data(), kModelReplyBytes,
-                                           &returned))
+    if (const uint32_t e =
+            QueryDescriptor(io, drive.Get(), reply.data(), kModelReplyBytes, &returned))
         return e;
     // Only what the drive returned is read; the texts are ASCII after normalising.
     const std::string vendor =
@@ -66,7 +67,8 @@ uint32_t RetrieveBusType(DeviceIo& io, int driveNumber, uint32_t* busType) {
     if (const uint32_t e = OpenDrive(io, driveNumber, drive)) return e;
     std::array<uint8_t, kDescriptorHeaderBytes> header{};
     uint32_t returned = 0;
-    if (const uint32_t e = QueryDescriptor(io, drive.Get(), header.data(), header.size(), &returned))
+    if (const uint32_t e =
+            QueryDescriptor(io, drive.Get(), header.data(), header.size(), &returned))
         return e;
     uint32_t size = 0;
     std::memcpy(&size, header.data() + 4, sizeof(size));
@@ -87,8 +89,8 @@ uint32_t GetPartitionStyle(DeviceIo& io, int driveNumber, uint32_t* style) {
     if (const uint32_t e = OpenDrive(io, driveNumber, drive)) return e;
     std::array<uint8_t, kPartitionInfoExBytes> info{};
     uint32_t returned = 0;
-    if (const uint32_t e = io.DeviceIoControl(drive.Get(), kIoctlDiskGetPartitionInfoEx, nullptr,
-                                              0, info.data(), info.size(), &returned))
+    if (const uint32_t e = io.DeviceIoControl(drive.Get(), kIoctlDiskGetPartitionInfoEx, nullptr, 0,
+                                              info.data(), info.size(), &returned))
         return e;
     std::memcpy(style, info.data(), sizeof(*style));
     return kErrorSuccess;

@@ -13,9 +13,10 @@ namespace {
 using sim::Call;
 
 TEST_F(DiskTest, ModelTextJoinsVendorAndProduct) {
-    Load("drive 0 size=1 vendor=\"WXY     \" product=\"XY3000-Z1  \"\n"
-         "drive 1 size=1 product=\" Lone \"\n"
-         "drive 2 size=1 vendor=\"0000\" product=\"\\x01bad\"\n");
+    Load(
+        "drive 0 size=1 vendor=\"WXY     \" product=\"XY3000-Z1  \"\n"
+        "drive 1 size=1 product=\" Lone \"\n"
+        "drive 2 size=1 vendor=\"0000\" product=\"\\x01bad\"\n");
     std::wstring model = L"old";
     ASSERT_EQ(0u, ReadDriveModel(machine, 0, &model));
     EXPECT_EQ(L"WXY XY3000-Z1", model);
@@ -107,8 +108,9 @@ TEST_F(DiskTest, EveryFailingStepOfTheQueriesReturnsItsCodeAndReleasesAll) {
 }
 
 TEST_F(DiskTest, DeviceObjectNameIsFoundWhateverTheInterfaceOrder) {
-    Load("drive 0 size=1\ndrive 1 size=1\ndrive 2 size=1 pdo=\\Device\\Named\n"
-         "drive 3 size=1\ndrive 5 size=1\ndrive 20 size=1\n");
+    Load(
+        "drive 0 size=1\ndrive 1 size=1\ndrive 2 size=1 pdo=\\Device\\Named\n"
+        "drive 3 size=1\ndrive 5 size=1\ndrive 20 size=1\n");
     for (int n : {0, 1, 2, 3, 5, 20}) {
         std::wstring name;
         ASSERT_EQ(0u, RetrievePhysicalDeviceObjectName(machine, &name, n)) << n;
@@ -135,12 +137,18 @@ TEST_F(DiskTest, DeviceObjectNameStepsFailWithTheirCodeAndLine) {
         sim::Fault fault;
         const wchar_t* line;
     } cases[] = {
-        {{Call::GetClassDevs, 8}, L"RetrievePhysicalDeviceObjectName Error - SetupDiGetClassDevs \n"},
-        {{Call::EnumDeviceInterfaces, 6}, L"RetrievePhysicalDeviceObjectName Error - SetupDiEnumDeviceInterfaces \n"},
-        {{Call::GetDeviceInterfaceDetail, 122}, L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceInterfaceDetail \n"},
+        {{Call::GetClassDevs, 8},
+         L"RetrievePhysicalDeviceObjectName Error - SetupDiGetClassDevs \n"},
+        {{Call::EnumDeviceInterfaces, 6},
+         L"RetrievePhysicalDeviceObjectName Error - SetupDiEnumDeviceInterfaces \n"},
+        {{Call::GetDeviceInterfaceDetail, 122},
+         L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceInterfaceDetail \n"},
         {{Call::CreateFile, 5}, L"RetrievePhysicalDeviceObjectName Error - CreateFile \n"},
-        {{Call::DeviceIoControl, 1}, L"RetrievePhysicalDeviceObjectName Error - DeviceIoControl \n"},
-        {{Call::GetDeviceRegistryProperty, 13, 2}, L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceRegistryProperty dwResult = 13 \n"},
+        {{Call::DeviceIoControl, 1},
+         L"RetrievePhysicalDeviceObjectName Error - DeviceIoControl \n"},
+        {{Call::GetDeviceRegistryProperty, 13, 2},
+         L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceRegistryProperty dwResult = 13 "
+         L"\n"},
         {{Call::HeapAlloc, 8}, nullptr},
     };
     for (const auto& c : cases) {
@@ -197,10 +205,16 @@ TEST_F(DiskTest, DiskSizeOpeningStepsFailWithTheirCodeAndLine) {
         const wchar_t* line;
     } cases[] = {
         {{Call::GetClassDevs, 8}, 8, L"RetrieveDiskSizeEx1 Error - SetupDiGetClassDevs\n"},
-        {{Call::EnumDeviceInterfaces, 259}, 259, L"RetrieveDiskSizeEx1 Error - SetupDiEnumDeviceInterfaces\n"},
-        {{Call::GetDeviceInterfaceDetail, 87, 1}, 87, L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #1\n"},
+        {{Call::EnumDeviceInterfaces, 259},
+         259,
+         L"RetrieveDiskSizeEx1 Error - SetupDiEnumDeviceInterfaces\n"},
+        {{Call::GetDeviceInterfaceDetail, 87, 1},
+         87,
+         L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #1\n"},
         {{Call::HeapAlloc, 8}, 122, nullptr},
-        {{Call::GetDeviceInterfaceDetail, 1784, 2}, 1784, L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #2\n"},
+        {{Call::GetDeviceInterfaceDetail, 1784, 2},
+         1784,
+         L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #2\n"},
         {{Call::CreateFile, 5}, 5, L"RetrieveDiskSizeEx1 Error - CreateFile \n"},
     };
     for (const auto& c : cases) {

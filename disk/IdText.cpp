@@ -7,9 +7,15 @@ namespace disk {
 namespace {
 
 // The C locale's classes; bytes from 0x80 up are neither blank nor printable.
-bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsPrint(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
-unsigned char ToLower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+bool IsSpace(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsPrint(unsigned char c) {
+    return c >= 0x20 && c <= 0x7E;
+}
+unsigned char ToLower(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 
 // Some drives report their texts as hex dumps padded with zero pairs; a dump that holds
 // nothing but zeros means "no text".
@@ -21,9 +27,12 @@ bool IsZeroHexDump(const std::string& source) {
         if (IsSpace(c)) c = '0';
         byte = static_cast<unsigned char>(byte << 4);
         ++nibbles;
-        if (c >= '0' && c <= '9') byte |= c - '0';
-        else if (c >= 'a' && c <= 'f') byte |= c - 'a' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            byte |= c - '0';
+        else if (c >= 'a' && c <= 'f')
+            byte |= c - 'a' + 10;
+        else
+            return false;
         if (nibbles == 2) {
             if (byte != 0) return false;
             byte = 0;

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (clean.size() > text.size()) __builtin_trap();
         for (unsigned char c : clean)
             if (c < 0x20 || c > 0x7E) __builtin_trap();  // only printable characters remain
-        if (!clean.empty() && clean.front() == ' ' && clean.find_first_not_of(' ') != std::string::npos)
+        if (!clean.empty() && clean.front() == ' ' &&
+            clean.find_first_not_of(' ') != std::string::npos)
             __builtin_trap();  // trimmed, unless all blanks
     }
     (void)disk::DescriptorBusType(data, size);

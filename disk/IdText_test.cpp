@@ -15,15 +15,15 @@ TEST(NormalizeIdTextTest, CleansTheTextsDrivesReport) {
         {"WXY     ", "WXY"},
         {"XY3000-Z1  ", "XY3000-Z1"},
         {"  padded both  ", "padded both"},
-        {"313233", "313233"},      // a hex dump with content stays as it is
+        {"313233", "313233"},  // a hex dump with content stays as it is
         {"4142 ", "4142"},
-        {"0000", ""},              // zero pairs and blanks mean no text
+        {"0000", ""},  // zero pairs and blanks mean no text
         {"    ", ""},
         {"0", ""},
-        {"00A", ""},               // the trailing single digit is dropped
+        {"00A", ""},  // the trailing single digit is dropped
         {"0 0 00", ""},
         {"", ""},
-        {"Disk\tOne", ""},         // not printable
+        {"Disk\tOne", ""},  // not printable
         {"Caf\xE9", ""},
         {"00g", "00g"},
         {"0001", "0001"},
@@ -43,13 +43,36 @@ std::vector<uint8_t> Reply(int32_t vendorOffset, int32_t productOffset, const ch
 TEST(DescriptorTextTest, ReadsOnlyInsideTheReturnedBytes) {
     auto b = Reply(40, 0, "VENDOR", 40);
     EXPECT_EQ("VENDOR", DescriptorText(b.data(), b.size(), 12));
-    EXPECT_EQ("", DescriptorText(b.data(), b.size(), 16));       // offset 0: absent
-    EXPECT_EQ("", DescriptorText(b.data(), 44, 12));             // terminator not returned
-    EXPECT_EQ("", DescriptorText(b.data(), 40, 12));             // offset at the end
-    EXPECT_EQ("", DescriptorText(b.data(), 14, 12));             // offset field cut off
+    EXPECT_EQ("", DescriptorText(b.data(), b.size(), 16));  // offset 0: absent
+    EXPECT_EQ("", DescriptorText(b.data(), 44, 12));        // terminator not returned
+    EXPECT_EQ("", DescriptorText(b.data(), 40, 12));        // offset at the end
+    EXPECT_EQ("", DescriptorText(b.data(), 14, 12));        // offset field cut off
     b = Reply(-8, 1000, "", 40);
-    EXPECT_EQ("", DescriptorText(b.data(), b.size(), 12));       // negative
-    EXPECT_EQ("", DescriptorText(b.data(), b.size(), 16));       // beyond the reply
+    EXPECT_EQ("", DescriptorText(b.data(), b.size(), 12));  // negative
+    EXPECT_EQ("", DescriptorText(b.data(), b.size(), 16));  // beyond the reply
+}
+
+// The reply ends exactly with the offset field, or exactly with the text's terminator: both
+// are read; one byte less and they are not.
+TEST(DescriptorTextTest, ReadsUpToTheLastReturnedByteAndNotOnePast) {
+    std::vector<uint8_t> b(20, 0);
+    const int32_t textAt = 4;
+    std::memcpy(b.data() + 16, &textAt, 4);
+    std::memcpy(b.data() + 4, "AB", 3);
+    EXPECT_EQ("AB", DescriptorText(b.data(), 20, 16));  // the field's last byte is the reply's
+    EXPECT_EQ("", DescriptorText(b.data(), 19, 16));
+
+    std::vector<uint8_t> c(24, 0);
+    const int32_t lastText = 20;
+    std::memcpy(c.data() + 12, &lastText, 4);
+    std::memcpy(c.data() + 20, "XYZ", 4);
+    EXPECT_EQ("XYZ", DescriptorText(c.data(), 24, 12));  // terminator in the last byte
+    EXPECT_EQ("", DescriptorText(c.data(), 23, 12));     // terminator not returned
+    const int32_t lastByte = 23;
+    std::memcpy(c.data() + 12, &lastByte, 4);
+    EXPECT_EQ("", DescriptorText(c.data(), 24, 12));  // an empty text at the very end
+    c[23] = 'Q';
+    EXPECT_EQ("", DescriptorText(c.data(), 24, 12));  // no room for a terminator
 }
 
 TEST(DescriptorTextTest, CutsLongTextsAt999Characters) {

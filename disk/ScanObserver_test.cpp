@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "busctl/BusProtocol.h"
-#include "disk/testing/DiskTestMachine.h"
 #include "disk/StorageGroups.h"
+#include "disk/testing/DiskTestMachine.h"
 
 namespace disk {
 namespace {
@@ -110,6 +110,7 @@ drive 16 size=3000592982016
     EXPECT_TRUE(seen.outcome->notExamined.empty());
     EXPECT_EQ(BusDriverPresence::Present, seen.outcome->busDriver);
     EXPECT_EQ(0, seen.outcome->busDriverDrive);
+    EXPECT_EQ(0u, seen.outcome->busDriverCode);  // an answer carries no failure code
     ExpectNothingHeld();
 }
 
@@ -217,6 +218,7 @@ TEST_F(DiskTest, TheSizeRequestTellsWhetherTheBusDriverIsThere) {
     ASSERT_TRUE(seen.outcome.has_value());
     EXPECT_EQ(BusDriverPresence::Absent, seen.outcome->busDriver);
     EXPECT_EQ(0, seen.outcome->busDriverDrive);
+    EXPECT_EQ(259u, seen.outcome->busDriverCode);
     EXPECT_EQ(0, seen.outcome->stoppedAtDrive);
     EXPECT_EQ(15u, seen.outcome->notExamined.size());
     EXPECT_EQ(ScanStep::DiskSize, seen.drives[0].failure->step);

@@ -4,9 +4,9 @@
 #include "disk/Capacity.h"
 #include "disk/DeviceObjectName.h"
 #include "disk/DiskSize.h"
-#include "platform/Diagnostics.h"
 #include "disk/DriveQueries.h"
 #include "disk/ScanObserver.h"
+#include "platform/Diagnostics.h"
 
 namespace disk {
 

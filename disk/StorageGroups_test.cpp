@@ -1,7 +1,7 @@
 #include "disk/StorageGroups.h"
 
-#include "disk/testing/DiskTestMachine.h"
 #include "busctl/BusOperations.h"
+#include "disk/testing/DiskTestMachine.h"
 #include "platform/Utf16.h"
 
 namespace disk {
@@ -26,7 +26,9 @@ virtual 5 drive=10 mounted=0
 drive 16 size=3000592982016
 )";
 
-std::wstring Name(const char16_t* field) { return platform::FromUtf16Bytes(field, 512); }
+std::wstring Name(const char16_t* field) {
+    return platform::FromUtf16Bytes(field, 512);
+}
 
 TEST_F(DiskTest, ScanListsTheQualifyingDrivesInOrder) {
     Load(kMixedMachine);
@@ -92,16 +94,20 @@ TEST_F(DiskTest, WithoutTheBusDriverTheScanStopsWith259) {
 // Each injected failure of a device call must end the scan with a failure code and leave
 // nothing held (a failure after drive 1 was listed keeps its record).
 TEST_F(DiskTest, EveryFailingCallOfTheScanEndsItWithItsCode) {
-    const Call calls[] = {Call::GetClassDevs, Call::EnumDeviceInterfaces,
-                          Call::GetDeviceInterfaceDetail, Call::GetDeviceRegistryProperty,
-                          Call::CreateFile, Call::DeviceIoControl, Call::HeapAlloc};
+    const Call calls[] = {Call::GetClassDevs,
+                          Call::EnumDeviceInterfaces,
+                          Call::GetDeviceInterfaceDetail,
+                          Call::GetDeviceRegistryProperty,
+                          Call::CreateFile,
+                          Call::DeviceIoControl,
+                          Call::HeapAlloc};
     for (Call call : calls) {
         int failed = 0;
         for (int nth = 1; nth < 100; ++nth) {
             sim::SimulatedMachine fresh;
             std::string error;
-            ASSERT_TRUE(sim::LoadScenario("drive 1 size=3000592982016\nvirtual 4 drive=1\n",
-                                          fresh, error));
+            ASSERT_TRUE(
+                sim::LoadScenario("drive 1 size=3000592982016\nvirtual 4 drive=1\n", fresh, error));
             fresh.InjectFault({call, 31, nth});
             StorageGroupList list;
             const uint32_t rc = ScanStorageGroups(fresh, list);
@@ -173,7 +179,7 @@ TEST_F(DiskTest, RefreshOfADriveThatNoLongerQualifiesChangesNothing) {
     ASSERT_EQ(1u, list.size());
     const std::wstring before = list[0].DeviceObjectName;
     EXPECT_EQ(87u, RefreshStorageGroup(machine, list, 0, 2, 1));
-    EXPECT_EQ(2u, RefreshStorageGroup(machine, list, 0, 7, 1));  // no such drive
+    EXPECT_EQ(2u, RefreshStorageGroup(machine, list, 0, 7, 1));   // no such drive
     EXPECT_EQ(87u, RefreshStorageGroup(machine, list, 5, 1, 1));  // no such position
     ASSERT_EQ(1u, list.size());
     EXPECT_EQ(before, list[0].DeviceObjectName);

@@ -121,10 +121,11 @@ public:
     // CreateFileW(path, access, share, NULL, creation, flags, NULL); *handle is
     // kInvalidHandle when the open fails.
     virtual uint32_t CreateFileW(const wchar_t* path, uint32_t access, uint32_t shareMode,
-                                uint32_t creation, uint32_t flags, OsHandle* handle) = 0;
+                                 uint32_t creation, uint32_t flags, OsHandle* handle) = 0;
     // DeviceIoControl(handle, code, in, inSize, out, outSize, returned, NULL)
-    virtual uint32_t DeviceIoControl(OsHandle handle, uint32_t code, const void* in, uint32_t inSize,
-                                     void* out, uint32_t outSize, uint32_t* returned) = 0;
+    virtual uint32_t DeviceIoControl(OsHandle handle, uint32_t code, const void* in,
+                                     uint32_t inSize, void* out, uint32_t outSize,
+                                     uint32_t* returned) = 0;
     // CloseHandle(handle)
     virtual uint32_t CloseHandle(OsHandle handle) = 0;
 

@@ -16,7 +16,10 @@ public:
     DeviceInfoSetOwner(const DeviceInfoSetOwner&) = delete;
     DeviceInfoSetOwner& operator=(const DeviceInfoSetOwner&) = delete;
 
-    DeviceInfoSet* Receive() { Reset(); return &set_; }
+    DeviceInfoSet* Receive() {
+        Reset();
+        return &set_;
+    }
     DeviceInfoSet Get() const { return set_; }
     void Reset() {
         if (set_ != kInvalidHandle) io_.DestroyDeviceInfoList(std::exchange(set_, kInvalidHandle));
@@ -34,7 +37,10 @@ public:
     HandleOwner(const HandleOwner&) = delete;
     HandleOwner& operator=(const HandleOwner&) = delete;
 
-    OsHandle* Receive() { Reset(); return &handle_; }
+    OsHandle* Receive() {
+        Reset();
+        return &handle_;
+    }
     OsHandle Get() const { return handle_; }
     void Reset() {
         if (handle_ != kInvalidHandle) io_.CloseHandle(std::exchange(handle_, kInvalidHandle));

@@ -1,6 +1,8 @@
 #include "Win32DeviceIo.h"
 
+// windows.h first: the other system headers build on it.
 #include <windows.h>
+
 #include <setupapi.h>
 
 #include <cstddef>
@@ -17,13 +19,18 @@ static_assert(sizeof(DeviceInfoData) == sizeof(SP_DEVINFO_DATA));
 static_assert(offsetof(DeviceInfoData, DevInst) == offsetof(SP_DEVINFO_DATA, DevInst));
 static_assert(offsetof(DeviceInfoData, Reserved) == offsetof(SP_DEVINFO_DATA, Reserved));
 static_assert(kInterfaceDetailFixedSize == sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W));
-static_assert(kInterfaceDetailPathOffset == offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath));
+static_assert(kInterfaceDetailPathOffset ==
+              offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath));
 
 namespace {
 
-uint32_t Result(BOOL ok) { return ok ? ERROR_SUCCESS : GetLastError(); }
+uint32_t Result(BOOL ok) {
+    return ok ? ERROR_SUCCESS : GetLastError();
+}
 
-const GUID* AsGuid(const Guid& g) { return reinterpret_cast<const GUID*>(&g); }
+const GUID* AsGuid(const Guid& g) {
+    return reinterpret_cast<const GUID*>(&g);
+}
 
 }  // namespace
 
@@ -45,8 +52,9 @@ uint32_t Win32DeviceIo::GetDeviceInterfaceDetail(DeviceInfoSet set, const Device
                                                  uint32_t* requiredSize, DeviceInfoData* devInfo) {
     DWORD required = 0;
     const BOOL ok = SetupDiGetDeviceInterfaceDetailW(
-        set, const_cast<SP_DEVICE_INTERFACE_DATA*>(
-                 reinterpret_cast<const SP_DEVICE_INTERFACE_DATA*>(&data)),
+        set,
+        const_cast<SP_DEVICE_INTERFACE_DATA*>(
+            reinterpret_cast<const SP_DEVICE_INTERFACE_DATA*>(&data)),
         static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(detail), detailSize, &required,
         reinterpret_cast<SP_DEVINFO_DATA*>(devInfo));
     const uint32_t error = Result(ok);
@@ -83,14 +91,16 @@ uint32_t Win32DeviceIo::DeviceIoControl(OsHandle handle, uint32_t code, const vo
                                         uint32_t inSize, void* out, uint32_t outSize,
                                         uint32_t* returned) {
     DWORD count = 0;
-    const BOOL ok =
-        ::DeviceIoControl(handle, code, const_cast<void*>(in), inSize, out, outSize, &count, nullptr);
+    const BOOL ok = ::DeviceIoControl(handle, code, const_cast<void*>(in), inSize, out, outSize,
+                                      &count, nullptr);
     const uint32_t error = Result(ok);
     if (returned) *returned = count;
     return error;
 }
 
-uint32_t Win32DeviceIo::CloseHandle(OsHandle handle) { return Result(::CloseHandle(handle)); }
+uint32_t Win32DeviceIo::CloseHandle(OsHandle handle) {
+    return Result(::CloseHandle(handle));
+}
 
 uint32_t Win32DeviceIo::HeapAlloc(size_t bytes, bool zeroFill, void** block) {
     SetLastError(ERROR_SUCCESS);
@@ -108,7 +118,9 @@ uint32_t Win32DeviceIo::HeapFree(void* block) {
     return Result(::HeapFree(GetProcessHeap(), 0, block));
 }
 
-void Win32DeviceIo::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+void Win32DeviceIo::Sleep(uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}
 
 void Win32DeviceIo::OutputDebugStringW(const wchar_t* text) {
     ::OutputDebugStringW(text);

@@ -27,8 +27,7 @@ TEST(Win32DeviceIoTest, FailingCallsLeaveTheirSystemCodes) {
     Win32DeviceIo io;
     OsHandle handle = nullptr;
     EXPECT_EQ(kErrorFileNotFound,
-              io.CreateFileW(L"no-such-file-here.bin", kGenericRead, 0, kOpenExisting, 0,
-                             &handle));
+              io.CreateFileW(L"no-such-file-here.bin", kGenericRead, 0, kOpenExisting, 0, &handle));
     EXPECT_EQ(kInvalidHandle, handle);
     uint32_t returned = 0;
     EXPECT_EQ(kErrorInvalidHandle,

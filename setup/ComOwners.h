@@ -18,7 +18,10 @@ public:
     ComRef& operator=(const ComRef&) = delete;
     ComRef(ComRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
 
-    Interface** Receive() { Reset(); return &p_; }
+    Interface** Receive() {
+        Reset();
+        return &p_;
+    }
     void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
     Interface* Get() const { return p_; }
     Interface* operator->() const { return p_; }

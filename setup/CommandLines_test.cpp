@@ -80,6 +80,25 @@ TEST(CommandLinesTest, HardwareIdsThatDevconWouldReadAsPatternsAreRefused) {
     for (const std::wstring& id : refused) EXPECT_EQ(87u, CheckHardwareId(id)) << id;
 }
 
+// Each blank and control character that is refused, and its neighbours, which are not.
+TEST(CommandLinesTest, EveryBlankOfUnicodeIsRefusedAndItsNeighboursAreNot) {
+    const wchar_t blanks[] = {0x01,   0x09,   0x20,   0x7F,   0x85,   0xA0,   0x1680, 0x2000,
+                              0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000, 0xFEFF};
+    for (wchar_t c : blanks)
+        EXPECT_EQ(87u, CheckHardwareId(std::wstring(L"ROOT\\X") + c)) << int(c);
+    const wchar_t others[] = {0x21,   0x7E,   0x84,   0x86,   0xA1,   0x167F, 0x1681,
+                              0x1FFF, 0x200B, 0x2027, 0x202A, 0x202E, 0x2030, 0x205E,
+                              0x2060, 0x2FFF, 0x3001, 0xFEFE, 0xFF00};
+    for (wchar_t c : others) EXPECT_EQ(0u, CheckHardwareId(std::wstring(L"ROOT\\X") + c)) << int(c);
+}
+
+TEST(CommandLinesTest, TheInstallCommandIsToolVerbAndArguments) {
+    EXPECT_EQ(L"C:\\devcon.exe install x.inf ROOT\\X",
+              FormatInstallCommand(L"C:\\devcon.exe", L"x.inf ROOT\\X"));
+    EXPECT_EQ(L"\"C:\\A B\\devcon.exe\" install ",
+              FormatInstallCommand(L"\"C:\\A B\\devcon.exe\"", L""));
+}
+
 TEST(CommandLinesTest, EmptyToolPathsAndBatchFilesAreRefused) {
     for (const wchar_t* path : {L"C:\\Tools\\devcon.exe", L"devcon.exe", L"C:\\batch\\devcon",
                                 L"C:\\Tools\\devcon.bat.exe", L"\"C:\\Program Files\\devcon.exe\"",

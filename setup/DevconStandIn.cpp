@@ -28,8 +28,8 @@ int main() {
     const std::wstring log = Variable(L"DEVCON_STANDIN_LOG");
     if (!log.empty()) {
         const wchar_t* commandLine = GetCommandLineW();
-        const int size = WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr,
-                                             nullptr);
+        const int size =
+            WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);
         std::string line(static_cast<size_t>(size), '\0');
         WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, line.data(), size, nullptr, nullptr);
         line.back() = '\n';  // in place of the terminating zero

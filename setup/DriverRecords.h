@@ -38,6 +38,8 @@ int LookupInfName(DriverRecordSource* services, const std::wstring& hardwareId,
                   std::wstring* infName);
 
 // The low 16 bits of an HRESULT, as the exports report a failed COM or WMI step.
-constexpr int LowWord(int32_t hresult) { return static_cast<uint16_t>(hresult); }
+constexpr int LowWord(int32_t hresult) {
+    return static_cast<uint16_t>(hresult);
+}
 
 }  // namespace setup

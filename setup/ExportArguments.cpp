@@ -24,7 +24,8 @@ WideStringArgument::WideStringArgument(WideStringObject object) {
     if (!object.characters) return;
     WideStringData* data = reinterpret_cast<WideStringData*>(object.characters) - 1;
     reference_.data = data;
-    if (data->dataLength > 0) text_.assign(object.characters, static_cast<size_t>(data->dataLength));
+    if (data->dataLength > 0)
+        text_.assign(object.characters, static_cast<size_t>(data->dataLength));
 }
 
 WideStringArgument::Reference::~Reference() {

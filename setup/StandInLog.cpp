@@ -27,16 +27,17 @@ std::vector<std::wstring> StandInLog::Lines() const {
     std::string bytes;
     char chunk[4096];
     DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
+    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
     CloseHandle(file);
 
     size_t start = 0;
     for (size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1) {
         const std::string line = bytes.substr(start, end - start);
         std::wstring wide(line.size(), L'\0');
-        wide.resize(static_cast<size_t>(MultiByteToWideChar(
-            CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(),
-            static_cast<int>(wide.size()))));
+        wide.resize(static_cast<size_t>(
+            MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(),
+                                static_cast<int>(wide.size()))));
         lines.push_back(wide);
     }
     return lines;
@@ -66,8 +67,12 @@ std::wstring ProgramFolder() {
     return folder.substr(0, folder.rfind(L'\\'));
 }
 
-std::wstring StandInPath() { return ProgramFolder() + L"\\devcon.exe"; }
+std::wstring StandInPath() {
+    return ProgramFolder() + L"\\devcon.exe";
+}
 
-std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
+std::string Narrow(const std::wstring& ascii) {
+    return std::string(ascii.begin(), ascii.end());
+}
 
 }  // namespace setup::test

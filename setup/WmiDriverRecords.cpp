@@ -38,10 +38,9 @@ int32_t WmiDriverRecordSource::ExecQuery(const std::wstring& wql,
     Bstr language(L"WQL");
     Bstr query(wql.c_str());
     ComRef<IEnumWbemClassObject> found;
-    const HRESULT hr =
-        services_->ExecQuery(language.Get(), query.Get(),
-                             WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
-                             found.Receive());
+    const HRESULT hr = services_->ExecQuery(language.Get(), query.Get(),
+                                            WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                            nullptr, found.Receive());
     if (FAILED(hr)) return hr;
     if (found) records = std::make_unique<WmiRecordCursor>(std::move(found));
     return hr;

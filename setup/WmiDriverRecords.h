@@ -1,7 +1,9 @@
 // The driver records of the system's WMI, namespace ROOT\CIMV2.
 #pragma once
 
+// windows.h first: the other system headers build on it.
 #include <windows.h>
+
 #include <wbemcli.h>
 
 #include <memory>

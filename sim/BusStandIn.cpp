@@ -29,6 +29,17 @@ std::u16string Trimmed(const std::string& bytes) {
     return Widen(bytes.substr(first, bytes.find_last_not_of(' ') - first + 1));
 }
 
+// Reserved bytes and what follows a text's terminator must be sent as zero.
+bool ZeroFrom(const wire::Bytes& b, size_t from, size_t to) {
+    return std::all_of(b.begin() + from, b.begin() + to, [](uint8_t x) { return x == 0; });
+}
+
+// The zero-terminated name in a field, with every byte after its terminator zero.
+bool NameField(const wire::Bytes& b, size_t at, std::u16string& name) {
+    return wire::Text(b, at, kNameFieldBytes, name) &&
+           ZeroFrom(b, at + 2 * (name.size() + 1), at + kNameFieldBytes);
+}
+
 void PutDescriptor(wire::Bytes& b, size_t at, const std::u16string& friendly,
                    const std::u16string& second, uint64_t value) {
     wire::PutText(b, at, kNameFieldBytes, friendly);
@@ -42,9 +53,9 @@ BusStandIn::Reply BusStandIn::Handle(uint32_t code, wire::Bytes& b, uint32_t inS
                                      uint32_t outSize) {
     switch (code) {
         case kPlugIn:
-            return PlugIn(b, inSize);
+            return PlugIn(b, inSize, outSize);
         case kUnplug:
-            return Unplug(b, inSize);
+            return Unplug(b, inSize, outSize);
         case kQuery:
             return Query(b, inSize, outSize);
         case kLookupSerial:
@@ -57,9 +68,11 @@ BusStandIn::Reply BusStandIn::Handle(uint32_t code, wire::Bytes& b, uint32_t inS
     }
 }
 
-BusStandIn::Reply BusStandIn::PlugIn(const wire::Bytes& b, uint32_t inSize) {
+BusStandIn::Reply BusStandIn::PlugIn(const wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
     // Size counts the 8-byte header; the text must end, with its terminator, at the end.
-    if (inSize < 10 || inSize % 2 != 0 || wire::U32(b, 0) != 8) return {kErrorInvalidParameter, 0};
+    // The request answers nothing, so an output buffer is a malformed request.
+    if (outSize != 0 || inSize < 10 || inSize % 2 != 0 || wire::U32(b, 0) != 8)
+        return {kErrorInvalidParameter, 0};
     std::u16string name;
     if (!wire::Text(b, 8, inSize - 8, name) || 8 + 2 * (name.size() + 1) != inSize)
         return {kErrorInvalidParameter, 0};
@@ -83,15 +96,19 @@ BusStandIn::Reply BusStandIn::PlugIn(const wire::Bytes& b, uint32_t inSize) {
     return {kErrorSuccess, 0};
 }
 
-BusStandIn::Reply BusStandIn::Unplug(const wire::Bytes& b, uint32_t inSize) {
-    if (inSize != 20 || wire::U32(b, 0) != 20) return {kErrorInvalidParameter, 0};
+BusStandIn::Reply BusStandIn::Unplug(const wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
+    if (outSize != 0 || inSize != 20 || wire::U32(b, 0) != 20) return {kErrorInvalidParameter, 0};
+    // Both option bytes are 1; the ten reserved bytes are zero.
+    if (b[8] != 1 || b[9] != 1 || !ZeroFrom(b, 10, 20)) return {kErrorInvalidParameter, 0};
     if (drives_.erase(wire::U32(b, 4)) == 0) return {kErrorFileNotFound, 0};
     devicesChanged_();
     return {kErrorSuccess, 0};
 }
 
 BusStandIn::Reply BusStandIn::Query(wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
-    if (inSize != kQueryBytes || outSize != kQueryBytes || wire::U32(b, 0) != 16)
+    // Only the first 16 bytes carry the request; all after the serial number is zero.
+    if (inSize != kQueryBytes || outSize != kQueryBytes || wire::U32(b, 0) != 16 ||
+        !ZeroFrom(b, 8, kQueryBytes))
         return {kErrorInvalidParameter, 0};
     const auto it = drives_.find(wire::U32(b, 4));
     if (it == drives_.end()) return {kErrorFileNotFound, 0};
@@ -116,12 +133,13 @@ BusStandIn::Reply BusStandIn::Query(wire::Bytes& b, uint32_t inSize, uint32_t ou
 BusStandIn::Reply BusStandIn::LookupSerial(wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
     std::u16string name;
     if (inSize != kLookupBytes || outSize != kLookupBytes || wire::U32(b, 0) != kLookupBytes ||
-        !wire::Text(b, 4, kNameFieldBytes, name))
+        !NameField(b, 4, name) || !ZeroFrom(b, 516, kLookupBytes))
         return {kErrorInvalidParameter, 0};
     for (const auto& [serial, v] : drives_) {
         if (v.physicalName == name) {
             wire::PutU32(b, 516, serial);
-            return {kErrorSuccess, static_cast<uint32_t>(kLookupBytes)};
+            return {v.lookupWarning ? kErrorNoMoreItems : kErrorSuccess,
+                    static_cast<uint32_t>(kLookupBytes)};
         }
     }
     return {kErrorFileNotFound, 0};
@@ -130,7 +148,8 @@ BusStandIn::Reply BusStandIn::LookupSerial(wire::Bytes& b, uint32_t inSize, uint
 BusStandIn::Reply BusStandIn::DiskSize(wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
     std::u16string name;
     if (inSize != kDiskSizeBytes || outSize != kDiskSizeBytes ||
-        wire::U32(b, 0) != kDiskSizeBytes || !wire::Text(b, 8, kNameFieldBytes, name))
+        wire::U32(b, 0) != kDiskSizeBytes || !NameField(b, 8, name) ||
+        !ZeroFrom(b, 520, kDiskSizeBytes))
         return {kErrorInvalidParameter, 0};
     const Drive* drive = findDrive_(name);
     if (!drive) return {kErrorFileNotFound, 0};

@@ -17,6 +17,9 @@ struct VirtualDrive {
     uint32_t serialNo = 0;
     std::u16string physicalName;  // device object name of the drive it extends
     bool mounted = true;          // false: exists, but not plugged in since the last restart
+    // The lookup for its drive answers with the warning 259 (the serial number written),
+    // as the driver does for a drive it still has to finish setting up.
+    bool lookupWarning = false;
 };
 
 class BusStandIn {
@@ -48,8 +51,8 @@ public:
     const std::map<uint32_t, VirtualDrive>& VirtualDrives() const { return drives_; }
 
 private:
-    Reply PlugIn(const wire::Bytes& b, uint32_t inSize);
-    Reply Unplug(const wire::Bytes& b, uint32_t inSize);
+    Reply PlugIn(const wire::Bytes& b, uint32_t inSize, uint32_t outSize);
+    Reply Unplug(const wire::Bytes& b, uint32_t inSize, uint32_t outSize);
     Reply Query(wire::Bytes& b, uint32_t inSize, uint32_t outSize);
     Reply LookupSerial(wire::Bytes& b, uint32_t inSize, uint32_t outSize);
     Reply DiskSize(wire::Bytes& b, uint32_t inSize, uint32_t outSize);

@@ -14,7 +14,7 @@ namespace {
 
 constexpr uint32_t kFileDeviceDisk = 7;
 constexpr size_t kDeviceNumberBytes = 12;
-constexpr size_t kPropertyQueryMinBytes = 8;  // PropertyId and QueryType
+constexpr size_t kPropertyQueryBytes = 12;  // STORAGE_PROPERTY_QUERY with one parameter byte
 constexpr size_t kDescriptorHeaderBytes = 8;
 constexpr size_t kDescriptorFixedBytes = 40;  // up to and with RawDeviceProperties[1]
 constexpr size_t kPartitionInfoExBytes = 144;
@@ -25,7 +25,8 @@ void Append(wire::Bytes& b, const std::string& text, size_t offsetField) {
     b.push_back(0);
 }
 
-DiskReply DeviceNumber(const Drive& drive, wire::Bytes& b, uint32_t outSize) {
+DiskReply DeviceNumber(const Drive& drive, wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
+    if (inSize != 0) return {kErrorInvalidParameter, 0};  // the request takes no input
     if (outSize < kDeviceNumberBytes) return {kErrorInsufficientBuffer, 0};
     wire::PutU32(b, 0, kFileDeviceDisk);
     wire::PutU32(b, 4, static_cast<uint32_t>(drive.number));
@@ -34,7 +35,7 @@ DiskReply DeviceNumber(const Drive& drive, wire::Bytes& b, uint32_t outSize) {
 }
 
 DiskReply QueryProperty(const Drive& drive, wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
-    if (inSize < kPropertyQueryMinBytes) return {kErrorInvalidParameter, 0};
+    if (inSize < kPropertyQueryBytes) return {kErrorInvalidParameter, 0};
     const uint32_t propertyId = wire::U32(b, 0);
     const uint32_t queryType = wire::U32(b, 4);
     if (propertyId != 0) return {kErrorNotSupported, 0};  // only StorageDeviceProperty
@@ -50,7 +51,8 @@ DiskReply QueryProperty(const Drive& drive, wire::Bytes& b, uint32_t inSize, uin
     return {kErrorSuccess, static_cast<uint32_t>(n)};
 }
 
-DiskReply PartitionInfo(const Drive& drive, wire::Bytes& b, uint32_t outSize) {
+DiskReply PartitionInfo(const Drive& drive, wire::Bytes& b, uint32_t inSize, uint32_t outSize) {
+    if (inSize != 0) return {kErrorInvalidParameter, 0};  // the request takes no input
     if (outSize < kPartitionInfoExBytes) return {kErrorInsufficientBuffer, 0};
     std::fill(b.begin(), b.begin() + kPartitionInfoExBytes, 0);
     wire::PutU32(b, 0, drive.partitionStyle);
@@ -80,11 +82,11 @@ DiskReply HandleDiskRequest(const Drive& drive, uint32_t code, wire::Bytes& b, u
                             uint32_t outSize) {
     switch (code) {
         case kIoctlStorageGetDeviceNumber:
-            return DeviceNumber(drive, b, outSize);
+            return DeviceNumber(drive, b, inSize, outSize);
         case kIoctlStorageQueryProperty:
             return QueryProperty(drive, b, inSize, outSize);
         case kIoctlDiskGetPartitionInfoEx:
-            return PartitionInfo(drive, b, outSize);
+            return PartitionInfo(drive, b, inSize, outSize);
         default:
             return {kErrorInvalidFunction, 0};
     }

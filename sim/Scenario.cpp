@@ -173,6 +173,7 @@ struct Parsed {
         uint32_t serial;
         int drive;
         bool mounted;
+        bool lookupWarning;
     };
     std::vector<Virtual> virtuals;
 };
@@ -305,7 +306,7 @@ private:
             why = "a virtual drive needs its serial number (1 to 4294967295) after 'virtual'";
             return false;
         }
-        if (!OnlyKeys(line, {"drive", "mounted"}, why)) return false;
+        if (!OnlyKeys(line, {"drive", "mounted", "lookup"}, why)) return false;
         uint64_t drive = 0;
         auto d = line.values.find("drive");
         if (d == line.values.end() || !Unsigned(d->second, 999, drive)) {
@@ -319,6 +320,14 @@ private:
                 return false;
             }
             mounted = m->second == "1";
+        }
+        bool lookupWarning = false;
+        if (auto l = line.values.find("lookup"); l != line.values.end()) {
+            if (l->second != "259") {
+                why = "lookup= wants 259, the warning the lookup then answers with";
+                return false;
+            }
+            lookupWarning = true;
         }
         for (const auto& v : out_.virtuals) {
             if (v.serial == serial) {
@@ -336,7 +345,8 @@ private:
             why = "drive " + d->second + " is not described above";
             return false;
         }
-        out_.virtuals.push_back({static_cast<uint32_t>(serial), static_cast<int>(drive), mounted});
+        out_.virtuals.push_back(
+            {static_cast<uint32_t>(serial), static_cast<int>(drive), mounted, lookupWarning});
         return true;
     }
 
@@ -424,7 +434,8 @@ bool LoadScenario(const std::string& text, SimulatedMachine& machine, std::strin
         if (!d.deviceObjectName.empty()) machine.AddDrive(d);
     for (Drive& d : parsed.drives)
         if (d.deviceObjectName.empty()) machine.AddDrive(d);
-    for (const auto& v : parsed.virtuals) machine.AddVirtualDrive(v.serial, v.drive, v.mounted);
+    for (const auto& v : parsed.virtuals)
+        machine.AddVirtualDrive(v.serial, v.drive, v.mounted, v.lookupWarning);
     for (const Fault& f : parsed.faults) machine.InjectFault(f);
     return true;
 }

@@ -2,7 +2,7 @@
 //   bus present | bus absent
 //   drive N size=BYTES [vendor="..."] [product="..."] [bus=TYPE] [style=mbr|gpt|raw]
 //         [pdo=NAME] [lastblock=N] [blocksize=N]
-//   virtual SERIAL drive=N [mounted=0|1]
+//   virtual SERIAL drive=N [mounted=0|1] [lookup=259]
 // A plugged-in virtual drive (mounted=1, the default) also puts the bus driver's drive on the
 // machine: the part of drive N beyond 2048 GiB, numbered after the drives described.
 //   fault CALL error=CODE [nth=N] [ioctl=CODE] [drive=N] [bus=0|1]

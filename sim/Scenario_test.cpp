@@ -68,6 +68,8 @@ TEST(ScenarioTest, AMalformedLineIsNamedAndNothingIsLoaded) {
     } cases[] = {
         {"drive 1 size=10\ndrive 1 size=20", "line 2: drive 1 is described twice"},
         {"drive 1", "line 1: a drive needs size=BYTES"},
+        {"drive 1000 size=1", "line 1: a drive needs its number (0 to 999) after 'drive'"},
+        {"drive 999 size=1\nvirtual 1 drive=1000", "line 2: a virtual drive needs drive=N"},
         {"drive 1 size=-5", "line 1: a drive needs size=BYTES"},
         {"drive 1 size=99999999999999999999", "line 1: a drive needs size=BYTES"},
         {"drive 1 size=10 colour=red", "line 1: unknown key 'colour'"},
@@ -211,6 +213,92 @@ TEST_F(ScenarioFileTest, AFileLoadsAndWhatIsNotAReadableFileIsRefusedWithTheReas
     EXPECT_FALSE(LoadScenarioFile(bad, untouched, error));
     EXPECT_EQ(bad + ", line 2: drive 1 is described twice", error);
     EXPECT_TRUE(untouched.Drives().empty());
+}
+
+// Every hex digit, in either case, stands for its own value; an escape cut short is refused.
+TEST(ScenarioTest, ByteEscapesTakeEveryHexDigit) {
+    SimulatedMachine machine;
+    std::string error;
+    ASSERT_TRUE(LoadScenario(R"(drive 1 size=1 vendor="\x01\x23\x45\x67\x89\xAB\xCD\xEF" )"
+                             R"(product="\xab\xcd\xef\xfA\xaF\x10")",
+                             machine, error))
+        << error;
+    EXPECT_EQ(std::string("\x01\x23\x45\x67\x89\xAB\xCD\xEF"), machine.FindDrive(1)->vendor);
+    EXPECT_EQ(std::string("\xAB\xCD\xEF\xFA\xAF\x10"), machine.FindDrive(1)->product);
+    const char* refused[] = {R"(drive 2 size=1 product="\xG0")", R"(drive 2 size=1 product="\x0g")",
+                             R"(drive 2 size=1 product="\x4")", R"(drive 2 size=1 product="\x")"};
+    for (const char* text : refused) {
+        EXPECT_FALSE(LoadScenario(text, machine, error)) << text;
+        EXPECT_EQ("line 1: a backslash in quotes must be followed by xNN, \" or \\", error) << text;
+    }
+    EXPECT_FALSE(LoadScenario(R"(drive 2 size=1 product="\x41)", machine, error));
+    EXPECT_EQ("line 1: a quoted value has no closing quote", error);
+    EXPECT_EQ(nullptr, machine.FindDrive(2));
+}
+
+TEST(ScenarioTest, ALookupWarningIsGivenPerVirtualDrive) {
+    SimulatedMachine machine;
+    std::string error;
+    ASSERT_TRUE(
+        LoadScenario("drive 1 size=1\ndrive 2 size=1\nvirtual 3 drive=1 lookup=259\n"
+                     "virtual 4 drive=2\n",
+                     machine, error))
+        << error;
+    EXPECT_TRUE(machine.Bus().VirtualDrives().at(3).lookupWarning);
+    EXPECT_FALSE(machine.Bus().VirtualDrives().at(4).lookupWarning);
+    EXPECT_FALSE(LoadScenario("drive 1 size=1\nvirtual 3 drive=1 lookup=2\n", machine, error));
+    EXPECT_EQ("line 2: lookup= wants 259, the warning the lookup then answers with", error);
+}
+
+// Each narrowing of a fault must keep it off every call it does not name.
+TEST(ScenarioTest, FaultFiltersDoNotMatchOtherCalls) {
+    SimulatedMachine machine;
+    std::string error;
+    ASSERT_TRUE(LoadScenario("drive 1 size=1\ndrive 2 size=1\n", machine, error));
+    const std::wstring bus = SimulatedMachine::BusInterfacePath();
+    const auto open = [&](const std::wstring& path) {
+        platform::OsHandle h = platform::kInvalidHandle;
+        const bool toBus = path == bus;
+        const uint32_t e = machine.CreateFileW(path.c_str(), toBus ? platform::kGenericRead : 0,
+                                               toBus ? 0 : 3, platform::kOpenExisting, 0, &h);
+        if (!e) machine.CloseHandle(h);
+        return e;
+    };
+    const std::wstring drive1 = L"\\\\.\\PhysicalDrive1", drive2 = L"\\\\.\\PhysicalDrive2";
+
+    Fault onBus{Call::CreateFile, 21};
+    onBus.bus = true;
+    machine.InjectFault(onBus);
+    EXPECT_EQ(0u, open(drive1));
+    EXPECT_EQ(21u, open(bus));
+    machine.ClearFaults();
+
+    Fault offBus{Call::CreateFile, 22};
+    offBus.bus = false;
+    machine.InjectFault(offBus);
+    EXPECT_EQ(0u, open(bus));
+    EXPECT_EQ(22u, open(drive1));
+    machine.ClearFaults();
+
+    Fault onDrive{Call::CreateFile, 23};
+    onDrive.drive = 2;
+    machine.InjectFault(onDrive);
+    EXPECT_EQ(0u, open(drive1));
+    EXPECT_EQ(0u, open(bus));
+    EXPECT_EQ(23u, open(drive2));
+    machine.ClearFaults();
+
+    Fault onCode{Call::DeviceIoControl, 24};
+    onCode.ioctl = 0x70048;
+    machine.InjectFault(onCode);
+    platform::OsHandle h = platform::kInvalidHandle;
+    ASSERT_EQ(0u, machine.CreateFileW(drive1.c_str(), 0, 3, platform::kOpenExisting, 0, &h));
+    uint8_t out[144] = {};
+    uint32_t returned = 0;
+    EXPECT_EQ(0u, machine.DeviceIoControl(h, 0x2D1080, nullptr, 0, out, 12, &returned));
+    EXPECT_EQ(24u, machine.DeviceIoControl(h, 0x70048, nullptr, 0, out, 144, &returned));
+    machine.CloseHandle(h);
+    EXPECT_EQ(SimulatedMachine::Resources{}, machine.Outstanding());
 }
 
 }  // namespace

@@ -19,6 +19,22 @@ namespace {
 
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kSpintActive = 1;
+constexpr uint32_t kFileShareReadWrite = kFileShareRead | kFileShareWrite;
+constexpr uint32_t kErrorMoreData = 234;
+
+// The one set of flags each class is enumerated with. The system would hand back a
+// different set (absent devices, other hardware profiles, setup classes) for other flags;
+// the machine refuses them instead, so that a changed flag fails where a test sees it.
+uint32_t ExpectedClassDevsFlags(const Guid& classGuid) {
+    if (classGuid == kBusInterfaceClass) return kDigcfPresent | kDigcfDeviceInterface;
+    return kDigcfPresent | kDigcfProfile | kDigcfDeviceInterface;
+}
+
+// Warning statuses (STATUS_NO_MORE_ENTRIES, STATUS_BUFFER_OVERFLOW) fail the call, yet the
+// I/O manager still copies a buffered reply back to the caller.
+bool IsWarning(uint32_t error) {
+    return error == kErrorNoMoreItems || error == kErrorMoreData;
+}
 constexpr uint32_t kBusTypeVirtual = 14;  // STORAGE_BUS_TYPE
 constexpr uint32_t kPartitionStyleRaw = 2;
 
@@ -89,10 +105,11 @@ const Drive* SimulatedMachine::DriveByName(const std::u16string& name) const {
     return nullptr;
 }
 
-void SimulatedMachine::AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted) {
+void SimulatedMachine::AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted,
+                                       bool lookupWarning) {
     const Drive* drive = FindDrive(driveNumber);
-    bus_.AddVirtualDrive(
-        VirtualDrive{serialNo, drive ? Units(drive->deviceObjectName) : u"", mounted});
+    bus_.AddVirtualDrive(VirtualDrive{serialNo, drive ? Units(drive->deviceObjectName) : u"",
+                                      mounted, lookupWarning});
     SyncVirtualDriveDisks();
 }
 
@@ -138,9 +155,16 @@ std::vector<IoctlRecord> SimulatedMachine::BusRequests() const {
 
 void SimulatedMachine::ClearRecords() {
     ioctls_.clear();
+    opens_.clear();
+    classDevsFlags_.clear();
     debugLines_.clear();
-    sleptMs_ = 0;
-    sleepCalls_ = 0;
+    sleeps_.clear();
+}
+
+uint64_t SimulatedMachine::SleptMilliseconds() const {
+    uint64_t total = 0;
+    for (const auto& s : sleeps_) total += s.milliseconds;
+    return total;
 }
 
 SimulatedMachine::Resources SimulatedMachine::Outstanding() const {
@@ -206,7 +230,9 @@ const SimulatedMachine::InterfaceEntry* SimulatedMachine::FindEntry(InfoSet& set
 uint32_t SimulatedMachine::GetClassDevs(const Guid& classGuid, uint32_t flags, DeviceInfoSet* set) {
     if (const uint32_t e = Injected({Call::GetClassDevs, 0, -1, classGuid == kBusInterfaceClass}))
         return e;
+    classDevsFlags_.push_back(flags);
     if (!set) return kErrorInvalidParameter;
+    if (flags != ExpectedClassDevsFlags(classGuid)) return kErrorInvalidParameter;
     InfoSet info{classGuid, {}};
     // Without DIGCF_DEVICEINTERFACE the GUID names a setup class, which holds no interfaces.
     if (flags & kDigcfDeviceInterface) info.entries = InterfacesOf(classGuid);
@@ -225,7 +251,7 @@ uint32_t SimulatedMachine::EnumDeviceInterfaces(DeviceInfoSet set, const Guid& c
                                      classGuid == kBusInterfaceClass}))
         return e;
     if (!info) return kErrorInvalidHandle;
-    if (!data || data->cbSize != sizeof(DeviceInterfaceData)) return kErrorInvalidUserBuffer;
+    if (!data || data->cbSize != kDeviceInterfaceDataSize) return kErrorInvalidUserBuffer;
     if (!entry) return kErrorNoMoreItems;
     data->InterfaceClassGuid = classGuid;
     data->Flags = kSpintActive;
@@ -243,8 +269,8 @@ uint32_t SimulatedMachine::GetDeviceInterfaceDetail(DeviceInfoSet set,
                                      entry && entry->drive < 0}))
         return e;
     if (!info) return kErrorInvalidHandle;
-    if (data.cbSize != sizeof(DeviceInterfaceData) || !entry) return kErrorInvalidParameter;
-    if (devInfo && devInfo->cbSize != sizeof(DeviceInfoData)) return kErrorInvalidUserBuffer;
+    if (data.cbSize != kDeviceInterfaceDataSize || !entry) return kErrorInvalidParameter;
+    if (devInfo && devInfo->cbSize != kDeviceInfoDataSize) return kErrorInvalidUserBuffer;
 
     const std::u16string path = Units(entry->path);
     const uint32_t required =
@@ -283,7 +309,7 @@ uint32_t SimulatedMachine::GetDeviceRegistryProperty(DeviceInfoSet set,
                                      entry && entry->drive < 0}))
         return e;
     if (!info) return kErrorInvalidHandle;
-    if (devInfo.cbSize != sizeof(DeviceInfoData)) return kErrorInvalidUserBuffer;
+    if (devInfo.cbSize != kDeviceInfoDataSize) return kErrorInvalidUserBuffer;
     if (!entry) return kErrorInvalidParameter;
     if (property != kSpdrpPhysicalDeviceObjectName) return kErrorInvalidData;
 
@@ -308,7 +334,15 @@ uint32_t SimulatedMachine::DestroyDeviceInfoList(DeviceInfoSet set) {
 }
 
 uint32_t SimulatedMachine::CreateFileW(const wchar_t* path, uint32_t access, uint32_t shareMode,
-                                       uint32_t creation, uint32_t /*flags*/, OsHandle* handle) {
+                                       uint32_t creation, uint32_t flags, OsHandle* handle) {
+    opens_.push_back({path ? path : L"", access, shareMode, creation, flags, 0});
+    const uint32_t error = Open(path, access, shareMode, creation, flags, handle);
+    opens_.back().error = error;
+    return error;
+}
+
+uint32_t SimulatedMachine::Open(const wchar_t* path, uint32_t access, uint32_t shareMode,
+                                uint32_t creation, uint32_t flags, OsHandle* handle) {
     if (handle) *handle = platform::kInvalidHandle;
     const std::wstring p = Lower(path ? path : L"");
     OpenFile file{Target::PhysicalDrive, -1, access, shareMode};
@@ -332,8 +366,22 @@ uint32_t SimulatedMachine::CreateFileW(const wchar_t* path, uint32_t access, uin
     if (const uint32_t e = Injected({Call::CreateFile, 0, file.drive, file.target == Target::Bus}))
         return e;
     if (!handle) return kErrorInvalidParameter;
-    if (creation != kOpenExisting) return kErrorInvalidParameter;
+    // No overlapped or caching flags: every request of ours is synchronous.
+    if (creation != kOpenExisting || flags != 0) return kErrorInvalidParameter;
     if (!known) return kErrorFileNotFound;
+    if (file.target == Target::Bus) {
+        // The bus driver's control device admits reading clients only, one at a time: its
+        // create handler refuses write access and any sharing.
+        if (access & ~kGenericRead) return kErrorAccessDenied;
+        if (shareMode != 0) return platform::kErrorSharingViolation;
+    } else {
+        // The disk's volumes hold it open for reading and writing, so an open that does not
+        // share both conflicts with them; reading or writing the raw disk takes rights the
+        // device queries do not need, and this machine grants them to nobody.
+        if (access != 0) return kErrorAccessDenied;
+        if ((shareMode & kFileShareReadWrite) != kFileShareReadWrite)
+            return platform::kErrorSharingViolation;
+    }
     // The bus device is opened exclusively (share mode 0): a second open must wait.
     for (const auto& [token, open] : files_) {
         if (open.target == file.target && open.drive == file.drive &&
@@ -370,7 +418,8 @@ uint32_t SimulatedMachine::DeviceIoControl(OsHandle handle, uint32_t code, const
     if (const uint32_t e = Injected({Call::DeviceIoControl, code, record.drive, record.toBus}))
         return finish(e);
     if (it == files_.end()) return finish(kErrorInvalidHandle);
-    if ((inSize && !in) || (outSize && !out)) return finish(kErrorInvalidUserBuffer);
+    // Without an OVERLAPPED the call must have somewhere to put the count.
+    if (!returned || (inSize && !in) || (outSize && !out)) return finish(kErrorInvalidUserBuffer);
 
     // The I/O manager checks the access the code demands against the handle's access.
     const uint32_t requiredAccess = (code >> 14) & 3;
@@ -391,7 +440,7 @@ uint32_t SimulatedMachine::DeviceIoControl(OsHandle handle, uint32_t code, const
     } else {
         error = DiskRequest(it->second, code, system, inSize, outSize, information);
     }
-    if (error == kErrorSuccess) {
+    if (error == kErrorSuccess || IsWarning(error)) {
         information = std::min(information, outSize);
         if (information) std::memcpy(out, system.data(), information);
         if (returned) *returned = information;
@@ -442,8 +491,7 @@ uint32_t SimulatedMachine::HeapFree(void* block) {
 }
 
 void SimulatedMachine::Sleep(uint32_t milliseconds) {
-    sleptMs_ += milliseconds;
-    ++sleepCalls_;
+    sleeps_.push_back({milliseconds, ioctls_.size()});
     if (realWaits_) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 

@@ -51,6 +51,26 @@ struct IoctlRecord {
     int drive = -1;
 };
 
+// A CreateFileW call as the machine received it.
+struct OpenRecord {
+    std::wstring path;
+    uint32_t access = 0;
+    uint32_t shareMode = 0;
+    uint32_t creation = 0;
+    uint32_t flags = 0;
+    uint32_t error = 0;
+};
+
+// A Sleep call, and how many device I/O controls had been received before it.
+struct SleepRecord {
+    uint32_t milliseconds = 0;
+    size_t afterIoctls = 0;
+};
+
+// The record sizes of SetupAPI as a 32-bit (28) or 64-bit (32) program must set them.
+inline constexpr uint32_t kDeviceInterfaceDataSize = sizeof(void*) == 8 ? 32 : 28;
+inline constexpr uint32_t kDeviceInfoDataSize = sizeof(void*) == 8 ? 32 : 28;
+
 // Interface classes the machine knows.
 inline constexpr platform::Guid kDiskInterfaceClass = {
     0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
@@ -71,9 +91,10 @@ public:
     // Takes a drive out, as when it is pulled from the machine; false when there is none.
     bool RemoveDrive(int number);
     const std::vector<Drive>& Drives() const { return drives_; }
-    // A virtual drive that already exists on drive number driveNumber. While it is plugged in
-    // the machine shows it as a drive of its own, as after a plug-in.
-    void AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted);
+    // A virtual drive that already exists on drive number driveNumber; lookupWarning makes
+    // the bus driver answer the serial number lookup for it with 259 and the number.
+    void AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted,
+                         bool lookupWarning = false);
     // The drive that presents virtual drive serialNo, or null while it is not plugged in.
     const Drive* FindVirtualDriveDisk(uint32_t serialNo) const;
     BusStandIn& Bus() { return bus_; }
@@ -93,9 +114,13 @@ public:
     const std::vector<IoctlRecord>& Ioctls() const { return ioctls_; }
     std::vector<IoctlRecord> BusRequests() const;
     void ClearRecords();
+    const std::vector<OpenRecord>& Opens() const { return opens_; }
+    // SetupDiGetClassDevsW flags in the order the calls came.
+    const std::vector<uint32_t>& ClassDevsFlags() const { return classDevsFlags_; }
     const std::vector<std::wstring>& DebugLines() const { return debugLines_; }
-    uint64_t SleptMilliseconds() const { return sleptMs_; }
-    size_t SleepCalls() const { return sleepCalls_; }
+    const std::vector<SleepRecord>& Sleeps() const { return sleeps_; }
+    uint64_t SleptMilliseconds() const;
+    size_t SleepCalls() const { return sleeps_.size(); }
 
     struct Resources {
         size_t handles = 0;
@@ -170,6 +195,8 @@ private:
     const InterfaceEntry* FindEntry(InfoSet& set, uintptr_t token) const;
     std::vector<InterfaceEntry> InterfacesOf(const platform::Guid& classGuid) const;
     const Drive* DriveByName(const std::u16string& deviceObjectName) const;
+    uint32_t Open(const wchar_t* path, uint32_t access, uint32_t shareMode, uint32_t creation,
+                  uint32_t flags, platform::OsHandle* handle);
     // Adds a drive for every plugged-in virtual drive that has none and removes the drives of
     // virtual drives that are gone or unplugged, as the bus driver's children come and go.
     void SyncVirtualDriveDisks();
@@ -192,8 +219,9 @@ private:
     std::vector<IoctlRecord> ioctls_;
     std::vector<std::wstring> debugLines_;
     bool realWaits_ = false;
-    uint64_t sleptMs_ = 0;
-    size_t sleepCalls_ = 0;
+    std::vector<OpenRecord> opens_;
+    std::vector<uint32_t> classDevsFlags_;
+    std::vector<SleepRecord> sleeps_;
 };
 
 }  // namespace sim

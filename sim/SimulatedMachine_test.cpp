@@ -67,7 +67,8 @@ protected:
 
 TEST_F(MachineTest, InterfaceDetailFollowsTheSizeQueryProtocol) {
     DeviceInfoSetOwner set(machine);
-    ASSERT_EQ(0u, machine.GetClassDevs(kDiskInterfaceClass, kDigcfPresent | kDigcfDeviceInterface,
+    ASSERT_EQ(0u, machine.GetClassDevs(kDiskInterfaceClass,
+                                       kDigcfPresent | kDigcfProfile | kDigcfDeviceInterface,
                                        set.Receive()));
     DeviceInterfaceData data{};
     EXPECT_EQ(kErrorInvalidUserBuffer,
@@ -101,6 +102,7 @@ TEST_F(MachineTest, InterfaceDetailFollowsTheSizeQueryProtocol) {
     EXPECT_EQ(kErrorInsufficientBuffer,
               machine.GetDeviceRegistryProperty(set.Get(), devInfo, kSpdrpPhysicalDeviceObjectName,
                                                 &type, nullptr, 0, &required));
+    EXPECT_EQ(2 * (big.size() + 1), required);  // the name and its terminator, in bytes
     Bytes name(required, 0);
     ASSERT_EQ(0u,
               machine.GetDeviceRegistryProperty(set.Get(), devInfo, kSpdrpPhysicalDeviceObjectName,
@@ -194,6 +196,29 @@ TEST_F(MachineTest, PlugInRulesOfTheBusDriver) {
     EXPECT_EQ(2, changes);
 }
 
+// The friendly name of the physical side is the product text without its padding blanks.
+TEST_F(MachineTest, TheQueryNamesThePhysicalSideByItsTrimmedProductText) {
+    Drive d;
+    d.number = 5;
+    d.size = 3000592982016;
+    d.product = "  WD30 EZRX   ";
+    const std::wstring padded = machine.AddDrive(d).deviceObjectName;
+    d.number = 6;
+    d.product = "    ";
+    const std::wstring blank = machine.AddDrive(d).deviceObjectName;
+    machine.Bus().AddVirtualDrive({7, ToUtf16(padded), true});
+    machine.Bus().AddVirtualDrive({8, ToUtf16(blank), true});
+    Bytes out(2080);
+    ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 7), out));
+    EXPECT_EQ(L"WD30 EZRX", FromUtf16Bytes(out.data() + 8, 512));
+    // Whatever the reply does not fill is zero: after each name, and the padding.
+    EXPECT_EQ(Bytes(512 - 20, 0), Bytes(out.begin() + 8 + 20, out.begin() + 8 + 512));
+    EXPECT_EQ(Bytes(6, 0), Bytes(out.begin() + 2074, out.end()));
+    EXPECT_EQ(L"Virtual Disk 7", FromUtf16Bytes(out.data() + 1040, 512));
+    ASSERT_EQ(0u, Send(0x2A4010, Request(2080, 16, 8), out));
+    EXPECT_EQ(L"", FromUtf16Bytes(out.data() + 8, 512));
+}
+
 // The bus driver's children come and go with plug-in and unplug, as drives of their own.
 TEST_F(MachineTest, PluggedInVirtualDrivesAreDrivesOfTheMachine) {
     std::vector<size_t> drivesSeenByObserver;
@@ -221,7 +246,9 @@ TEST_F(MachineTest, PluggedInVirtualDrivesAreDrivesOfTheMachine) {
     // A refused plug-in adds nothing; an unplug takes the drive away again.
     EXPECT_EQ(183u, Send(0x2A4004, PlugIn(5, big)));
     EXPECT_EQ(3u, machine.Drives().size());
-    EXPECT_EQ(0u, Send(0x2A4008, Request(20, 20, 4)));
+    Bytes unplug = Request(20, 20, 4);
+    unplug[8] = unplug[9] = 1;  // both option bytes
+    EXPECT_EQ(0u, Send(0x2A4008, unplug));
     EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(4));
     EXPECT_EQ(nullptr, machine.FindDrive(4));
     EXPECT_EQ((std::vector<size_t>{3, 2}), drivesSeenByObserver);
@@ -327,6 +354,14 @@ TEST_F(MachineTest, DiskControlsAnswerWithTheSystemsLayouts) {
     std::memcpy(&busType, full.data() + 28, 4);
     EXPECT_EQ(0u, vendorOffset);
     EXPECT_STREQ("Big Drive", reinterpret_cast<const char*>(full.data() + productOffset));
+    uint32_t revisionOffset = 0, serialOffset = 0;
+    std::memcpy(&revisionOffset, full.data() + 20, 4);
+    std::memcpy(&serialOffset, full.data() + 24, 4);
+    ASSERT_LT(revisionOffset, size);
+    ASSERT_LT(serialOffset, size);
+    EXPECT_STREQ("1.0", reinterpret_cast<const char*>(full.data() + revisionOffset));
+    EXPECT_STREQ("SIM3", reinterpret_cast<const char*>(full.data() + serialOffset));
+    EXPECT_EQ(size, serialOffset + 5);  // the serial number's terminator ends the descriptor
     EXPECT_EQ(11u, busType);
     query[0] = 1;  // another property
     EXPECT_EQ(50u, machine.DeviceIoControl(disk.Get(), 0x2D1400, query.data(), 12, full.data(),
@@ -343,6 +378,214 @@ TEST_F(MachineTest, DiskControlsAnswerWithTheSystemsLayouts) {
     EXPECT_EQ(3000592982016u, length);
     disk.Reset();
     EXPECT_EQ(SimulatedMachine::Resources{}, machine.Outstanding());
+}
+
+// What the system checks of each call, the machine checks too, so that a client that sets
+// a flag, a size or a mode wrongly fails in a test as it would on a user's machine.
+TEST_F(MachineTest, EachClassIsEnumeratedWithItsOwnFlagsOnly) {
+    DeviceInfoSetOwner set(machine);
+    const uint32_t disk = kDigcfPresent | kDigcfProfile | kDigcfDeviceInterface;
+    const uint32_t bus = kDigcfPresent | kDigcfDeviceInterface;
+    EXPECT_EQ(0u, machine.GetClassDevs(kDiskInterfaceClass, disk, set.Receive()));
+    EXPECT_EQ(0u, machine.GetClassDevs(kBusInterfaceClass, bus, set.Receive()));
+    for (uint32_t bit = 1; bit < 0x100; bit <<= 1) {
+        EXPECT_EQ(87u, machine.GetClassDevs(kDiskInterfaceClass, disk ^ bit, set.Receive())) << bit;
+        EXPECT_EQ(87u, machine.GetClassDevs(kBusInterfaceClass, bus ^ bit, set.Receive())) << bit;
+    }
+    set.Reset();
+    EXPECT_EQ(SimulatedMachine::Resources{}, machine.Outstanding());
+    EXPECT_EQ(18u, machine.ClassDevsFlags().size());
+}
+
+TEST_F(MachineTest, SetupRecordsMustCarryThePlatformsSize) {
+    // 28 bytes in a 32-bit program, 32 in a 64-bit one.
+    EXPECT_EQ(sizeof(void*) == 8 ? 32u : 28u, kDeviceInterfaceDataSize);
+    EXPECT_EQ(sizeof(void*) == 8 ? 32u : 28u, kDeviceInfoDataSize);
+    DeviceInfoSetOwner set(machine);
+    ASSERT_EQ(0u, machine.GetClassDevs(kDiskInterfaceClass, 0x1A, set.Receive()));
+    DeviceInterfaceData data{};
+    for (uint32_t wrong : {0u, 6u, 8u, 28u, 32u, 36u}) {
+        if (wrong == kDeviceInterfaceDataSize) continue;
+        data.cbSize = wrong;
+        EXPECT_EQ(kErrorInvalidUserBuffer,
+                  machine.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, 0, &data));
+    }
+    data.cbSize = kDeviceInterfaceDataSize;
+    ASSERT_EQ(0u, machine.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, 0, &data));
+    Bytes detail(1024, 0);
+    const uint32_t cb = kInterfaceDetailFixedSize;
+    std::memcpy(detail.data(), &cb, 4);
+    DeviceInfoData devInfo{};
+    devInfo.cbSize = kDeviceInfoDataSize + 4;
+    EXPECT_EQ(
+        kErrorInvalidUserBuffer,
+        machine.GetDeviceInterfaceDetail(set.Get(), data, detail.data(), 1024, nullptr, &devInfo));
+    devInfo.cbSize = kDeviceInfoDataSize;
+    data.cbSize = kDeviceInterfaceDataSize - 4;
+    EXPECT_EQ(87u, machine.GetDeviceInterfaceDetail(set.Get(), data, detail.data(), 1024, nullptr,
+                                                    &devInfo));
+    data.cbSize = kDeviceInterfaceDataSize;
+    ASSERT_EQ(0u, machine.GetDeviceInterfaceDetail(set.Get(), data, detail.data(), 1024, nullptr,
+                                                   &devInfo));
+    Bytes name(256, 0);
+    devInfo.cbSize = kDeviceInfoDataSize - 4;
+    EXPECT_EQ(kErrorInvalidUserBuffer,
+              machine.GetDeviceRegistryProperty(set.Get(), devInfo, kSpdrpPhysicalDeviceObjectName,
+                                                nullptr, name.data(), 256, nullptr));
+}
+
+TEST_F(MachineTest, OpensAreCheckedForAccessSharingAndFlags) {
+    HandleOwner h(machine);
+    const wchar_t* drive = L"\\\\.\\PhysicalDrive3";
+    const std::wstring bus = SimulatedMachine::BusInterfacePath();
+    const std::wstring iface = SimulatedMachine::DiskInterfacePath(3);
+    for (const wchar_t* path : {drive, iface.c_str()}) {
+        EXPECT_EQ(5u, machine.CreateFileW(path, kGenericRead, 3, kOpenExisting, 0, h.Receive()));
+        EXPECT_EQ(5u, machine.CreateFileW(path, kGenericWrite, 3, kOpenExisting, 0, h.Receive()));
+        EXPECT_EQ(32u, machine.CreateFileW(path, 0, 0, kOpenExisting, 0, h.Receive()));
+        EXPECT_EQ(32u, machine.CreateFileW(path, 0, kFileShareRead, kOpenExisting, 0, h.Receive()));
+        EXPECT_EQ(32u,
+                  machine.CreateFileW(path, 0, kFileShareWrite, kOpenExisting, 0, h.Receive()));
+        EXPECT_EQ(87u, machine.CreateFileW(path, 0, 3, 1, 0, h.Receive()));  // CREATE_NEW
+        EXPECT_EQ(87u, machine.CreateFileW(path, 0, 3, kOpenExisting, 0x40000000, h.Receive()));
+        EXPECT_EQ(0u, machine.CreateFileW(path, 0, 3, kOpenExisting, 0, h.Receive()));
+        h.Reset();
+    }
+    EXPECT_EQ(5u, machine.CreateFileW(bus.c_str(), kGenericRead | kGenericWrite, 0, kOpenExisting,
+                                      0, h.Receive()));
+    EXPECT_EQ(5u,
+              machine.CreateFileW(bus.c_str(), kGenericWrite, 0, kOpenExisting, 0, h.Receive()));
+    EXPECT_EQ(32u,
+              machine.CreateFileW(bus.c_str(), kGenericRead, 1, kOpenExisting, 0, h.Receive()));
+    EXPECT_EQ(32u,
+              machine.CreateFileW(bus.c_str(), kGenericRead, 3, kOpenExisting, 0, h.Receive()));
+    EXPECT_EQ(87u,
+              machine.CreateFileW(bus.c_str(), kGenericRead, 0, kOpenExisting, 0x80, h.Receive()));
+    EXPECT_EQ(0u, machine.CreateFileW(bus.c_str(), kGenericRead, 0, kOpenExisting, 0, h.Receive()));
+    h.Reset();
+    ASSERT_EQ(22u, machine.Opens().size());
+    const OpenRecord& last = machine.Opens().back();
+    EXPECT_EQ(bus, last.path);
+    EXPECT_EQ(kGenericRead, last.access);
+    EXPECT_EQ(0u, last.shareMode);
+    EXPECT_EQ(kOpenExisting, last.creation);
+    EXPECT_EQ(0u, last.flags);
+    EXPECT_EQ(0u, last.error);
+    EXPECT_EQ(32u, machine.Opens()[2].error);
+}
+
+TEST_F(MachineTest, DiskControlsRefuseInputTheyDoNotTakeAndShortRequests) {
+    HandleOwner disk(machine);
+    ASSERT_EQ(
+        0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, 3, kOpenExisting, 0, disk.Receive()));
+    uint32_t returned = 0;
+    Bytes in(12, 0), out(1024, 0);
+    EXPECT_EQ(87u, machine.DeviceIoControl(disk.Get(), 0x2D1080, in.data(), 12, out.data(), 12,
+                                           &returned));
+    EXPECT_EQ(87u, machine.DeviceIoControl(disk.Get(), 0x70048, in.data(), 12, out.data(), 144,
+                                           &returned));
+    EXPECT_EQ(87u, machine.DeviceIoControl(disk.Get(), 0x2D1400, in.data(), 11, out.data(), 8,
+                                           &returned));
+    EXPECT_EQ(kErrorInvalidUserBuffer,
+              machine.DeviceIoControl(disk.Get(), 0x2D1400, in.data(), 12, out.data(), 8, nullptr));
+    EXPECT_EQ(kErrorInvalidUserBuffer,  // a length without its buffer, either way
+              machine.DeviceIoControl(disk.Get(), 0x2D1400, nullptr, 12, out.data(), 8, &returned));
+    EXPECT_EQ(kErrorInvalidUserBuffer,
+              machine.DeviceIoControl(disk.Get(), 0x2D1400, in.data(), 12, nullptr, 8, &returned));
+    EXPECT_EQ(
+        0u, machine.DeviceIoControl(disk.Get(), 0x2D1400, in.data(), 12, out.data(), 8, &returned));
+}
+
+TEST_F(MachineTest, BusRequestsRefuseNonZeroReservedBytesAndUnaskedOutput) {
+    Bytes out(16);
+    EXPECT_EQ(87u, Send(0x2A4004, PlugIn(1, big), out));  // plug-in answers nothing
+
+    auto unplug = [](uint8_t first, uint8_t second, size_t dirty) {
+        Bytes b = Request(20, 20, 1);
+        b[8] = first;
+        b[9] = second;
+        if (dirty) b[dirty] = 1;
+        return b;
+    };
+    machine.Bus().AddVirtualDrive({1, ToUtf16(big), true});
+    EXPECT_EQ(87u, Send(0x2A4008, unplug(0, 1, 0)));
+    EXPECT_EQ(87u, Send(0x2A4008, unplug(1, 0, 0)));
+    EXPECT_EQ(87u, Send(0x2A4008, unplug(1, 2, 0)));
+    EXPECT_EQ(87u, Send(0x2A4008, unplug(1, 1, 10)));
+    EXPECT_EQ(87u, Send(0x2A4008, unplug(1, 1, 19)));
+    EXPECT_EQ(87u, Send(0x2A4008, unplug(1, 1, 0), out));
+    EXPECT_EQ(0u, Send(0x2A4008, unplug(1, 1, 0)));
+
+    machine.Bus().AddVirtualDrive({1, ToUtf16(big), true});
+    Bytes reply(2080);
+    for (size_t dirty : {8u, 15u, 16u, 2079u}) {
+        Bytes q = Request(2080, 16, 1);
+        q[dirty] = 1;
+        EXPECT_EQ(87u, Send(0x2A4010, q, reply)) << dirty;
+    }
+    EXPECT_EQ(0u, Send(0x2A4010, Request(2080, 16, 1), reply));
+
+    Bytes lookup = Request(520, 520);
+    WriteUtf16z(ToUtf16(big), lookup.data() + 4);
+    const size_t afterName = 4 + 2 * (big.size() + 1);
+    Bytes lookupOut(520);
+    for (size_t dirty : {afterName, size_t{515}, size_t{516}, size_t{519}}) {
+        Bytes l = lookup;
+        l[dirty] = 1;
+        EXPECT_EQ(87u, Send(0x2A4014, l, lookupOut)) << dirty;
+    }
+    EXPECT_EQ(0u, Send(0x2A4014, lookup, lookupOut));
+
+    Bytes size = Request(544, 544, 11);
+    WriteUtf16z(ToUtf16(big), size.data() + 8);
+    Bytes sizeOut(544);
+    for (size_t dirty : {8 + 2 * (big.size() + 1), size_t{520}, size_t{536}, size_t{543}}) {
+        Bytes d = size;
+        d[dirty] = 1;
+        EXPECT_EQ(87u, Send(0x2A4018, d, sizeOut)) << dirty;
+    }
+    EXPECT_EQ(0u, Send(0x2A4018, size, sizeOut));
+}
+
+// A warning status fails the call, yet the buffered reply comes back with it, as the system
+// copies it back; an error status brings nothing back.
+TEST_F(MachineTest, ALookupAnsweredWithTheWarningCarriesTheSerialNumber) {
+    machine.AddVirtualDrive(9, 3, true, true);
+    HandleOwner bus(machine);
+    ASSERT_EQ(0u, machine.CreateFileW(SimulatedMachine::BusInterfacePath().c_str(), kGenericRead, 0,
+                                      kOpenExisting, 0, bus.Receive()));
+    Bytes lookup = Request(520, 520);
+    WriteUtf16z(ToUtf16(big), lookup.data() + 4);
+    uint32_t returned = 0;
+    EXPECT_EQ(kErrorNoMoreItems, machine.DeviceIoControl(bus.Get(), 0x2A4014, lookup.data(), 520,
+                                                         lookup.data(), 520, &returned));
+    EXPECT_EQ(520u, returned);
+    uint32_t serial = 0;
+    std::memcpy(&serial, lookup.data() + 516, 4);
+    EXPECT_EQ(9u, serial);
+
+    Bytes other = Request(520, 520);
+    WriteUtf16z(u"\\Device\\nothing", other.data() + 4);
+    Bytes untouched(520, 0xAB);
+    EXPECT_EQ(kErrorFileNotFound, machine.DeviceIoControl(bus.Get(), 0x2A4014, other.data(), 520,
+                                                          untouched.data(), 520, &returned));
+    EXPECT_EQ(0u, returned);
+    EXPECT_EQ(Bytes(520, 0xAB), untouched);
+}
+
+TEST_F(MachineTest, SleepsAreRecordedWithTheirPlaceAmongTheRequests) {
+    machine.Sleep(200);
+    Bytes out(520);
+    Send(0x2A4014, Request(520, 520), out);
+    machine.Sleep(5);
+    ASSERT_EQ(2u, machine.Sleeps().size());
+    EXPECT_EQ(200u, machine.Sleeps()[0].milliseconds);
+    EXPECT_EQ(0u, machine.Sleeps()[0].afterIoctls);
+    EXPECT_EQ(1u, machine.Sleeps()[1].afterIoctls);
+    EXPECT_EQ(205u, machine.SleptMilliseconds());
+    machine.ClearRecords();
+    EXPECT_EQ(0u, machine.SleepCalls());
+    EXPECT_TRUE(machine.Opens().empty());
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
 }
 
 void PutBigEndian(std::vector<uint8_t>& out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
 void PutChunk(std::vector<uint8_t>& out, const char type[4], const std::vector<uint8_t>& body) {
@@ -101,7 +102,8 @@ Pixels CaptureWindow(HWND window) {
 
 Pixels CaptureScreen(const RECT& area) {
     HDC screen = GetDC(nullptr);
-    Pixels pixels = CaptureFrom(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
+    Pixels pixels =
+        CaptureFrom(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
     if (screen) ReleaseDC(nullptr, screen);
     return pixels;
 }

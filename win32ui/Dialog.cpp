@@ -50,8 +50,10 @@ INT_PTR Dialog::DoModal() {
 void Dialog::EndDialog(INT_PTR result) {
     result_ = result;
     ended_ = true;
-    if (!modal_) DestroyWindow();
-    else PostMessageW(Handle(), WM_NULL, 0, 0);  // wake the loop
+    if (!modal_)
+        DestroyWindow();
+    else
+        PostMessageW(Handle(), WM_NULL, 0, 0);  // wake the loop
 }
 
 BOOL Dialog::OnInitDialog() {
@@ -59,7 +61,9 @@ BOOL Dialog::OnInitDialog() {
     return TRUE;
 }
 
-bool Dialog::Bind(Window& control, int id) { return control.Subclass(Item(id)); }
+bool Dialog::Bind(Window& control, int id) {
+    return control.Subclass(Item(id));
+}
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
     // Everything after WM_INITDIALOG reaches the object through its bound window procedure;

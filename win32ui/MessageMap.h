@@ -30,17 +30,17 @@ struct Message {
 };
 
 enum class Match {
-    Message,          // message id
-    Command,          // WM_COMMAND from a control in [firstId, lastId] with a notification code
-    Notify,           // WM_NOTIFY from a control id with a notification code
-    Reflected,        // a notification the parent passes back to the control that sent it
-    Registered,       // a message id known only at run time (RegisterWindowMessage)
+    Message,     // message id
+    Command,     // WM_COMMAND from a control in [firstId, lastId] with a notification code
+    Notify,      // WM_NOTIFY from a control id with a notification code
+    Reflected,   // a notification the parent passes back to the control that sent it
+    Registered,  // a message id known only at run time (RegisterWindowMessage)
 };
 
 struct MessageEntry {
     Match match;
-    UINT message;         // the message; for Reflected the parent's message
-    UINT code;            // notification code (Command, Notify, reflected WM_COMMAND)
+    UINT message;  // the message; for Reflected the parent's message
+    UINT code;     // notification code (Command, Notify, reflected WM_COMMAND)
     UINT firstId;
     UINT lastId;
     const UINT* registered;
@@ -89,7 +89,12 @@ constexpr MessageEntry OnMouse(UINT message) {
 // void Handler(), for a control's notification code (BN_CLICKED unless given).
 template <auto Handler>
 constexpr MessageEntry OnCommand(UINT id, UINT code = BN_CLICKED) {
-    return {Match::Command, WM_COMMAND, code, id, id, nullptr,
+    return {Match::Command,
+            WM_COMMAND,
+            code,
+            id,
+            id,
+            nullptr,
             [](Window& w, const Message&) -> LRESULT {
                 (detail::Self<Handler>(w).*Handler)();
                 return 0;
@@ -99,7 +104,12 @@ constexpr MessageEntry OnCommand(UINT id, UINT code = BN_CLICKED) {
 // void Handler(UINT id), for a notification code from any control of an id range.
 template <auto Handler>
 constexpr MessageEntry OnCommandRange(UINT firstId, UINT lastId, UINT code = BN_CLICKED) {
-    return {Match::Command, WM_COMMAND, code, firstId, lastId, nullptr,
+    return {Match::Command,
+            WM_COMMAND,
+            code,
+            firstId,
+            lastId,
+            nullptr,
             [](Window& w, const Message& m) -> LRESULT {
                 (detail::Self<Handler>(w).*Handler)(LOWORD(m.wParam));
                 return 0;
@@ -109,17 +119,28 @@ constexpr MessageEntry OnCommandRange(UINT firstId, UINT lastId, UINT code = BN_
 // LRESULT Handler(const NMHDR&)
 template <auto Handler>
 constexpr MessageEntry OnNotify(UINT id, UINT code) {
-    return {Match::Notify, WM_NOTIFY, code, id, id, nullptr,
-            [](Window& w, const Message& m) -> LRESULT {
-                return (detail::Self<Handler>(w).*Handler)(*reinterpret_cast<const NMHDR*>(m.lParam));
-            }};
+    return {
+        Match::Notify,
+        WM_NOTIFY,
+        code,
+        id,
+        id,
+        nullptr,
+        [](Window& w, const Message& m) -> LRESULT {
+            return (detail::Self<Handler>(w).*Handler)(*reinterpret_cast<const NMHDR*>(m.lParam));
+        }};
 }
 
 // bool Handler(), a command notification the control receives back from its parent. The
 // result says whether the notification is settled; false lets the parent handle it too.
 template <auto Handler>
 constexpr MessageEntry OnReflectedCommand(UINT code) {
-    return {Match::Reflected, WM_COMMAND, code, 0, 0, nullptr,
+    return {Match::Reflected,
+            WM_COMMAND,
+            code,
+            0,
+            0,
+            nullptr,
             [](Window& w, const Message&) -> LRESULT {
                 return (detail::Self<Handler>(w).*Handler)() ? TRUE : FALSE;
             }};
@@ -128,18 +149,29 @@ constexpr MessageEntry OnReflectedCommand(UINT code) {
 // void Handler(const DRAWITEMSTRUCT&), the owner-draw request sent to the parent.
 template <auto Handler>
 constexpr MessageEntry OnReflectedDrawItem() {
-    return {Match::Reflected, WM_DRAWITEM, 0, 0, 0, nullptr,
-            [](Window& w, const Message& m) -> LRESULT {
-                (detail::Self<Handler>(w).*Handler)(*reinterpret_cast<const DRAWITEMSTRUCT*>(m.lParam));
-                return TRUE;
-            }};
+    return {
+        Match::Reflected,
+        WM_DRAWITEM,
+        0,
+        0,
+        0,
+        nullptr,
+        [](Window& w, const Message& m) -> LRESULT {
+            (detail::Self<Handler>(w).*Handler)(*reinterpret_cast<const DRAWITEMSTRUCT*>(m.lParam));
+            return TRUE;
+        }};
 }
 
 // HBRUSH Handler(HDC, UINT ctlColorMessage), for every WM_CTLCOLOR* the parent receives
 // about this control; a null brush leaves the question to the parent.
 template <auto Handler>
 constexpr MessageEntry OnReflectedCtlColor() {
-    return {Match::Reflected, WM_CTLCOLORSTATIC, 0, 0, 0, nullptr,
+    return {Match::Reflected,
+            WM_CTLCOLORSTATIC,
+            0,
+            0,
+            0,
+            nullptr,
             [](Window& w, const Message& m) -> LRESULT {
                 return reinterpret_cast<LRESULT>(
                     (detail::Self<Handler>(w).*Handler)(reinterpret_cast<HDC>(m.wParam), m.id));

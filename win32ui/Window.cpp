@@ -17,43 +17,45 @@ const wchar_t kWindowClass[] = L"OverreachWindow";
 
 HWND ReflectionTarget(const Message& m) {
     switch (m.id) {
-    case WM_COMMAND:
-        return reinterpret_cast<HWND>(m.lParam);  // null for menus and accelerators
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(m.lParam);
-        return item->CtlType == ODT_MENU ? nullptr : item->hwndItem;
-    }
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<HWND>(m.lParam);
-    default:
-        return nullptr;
+        case WM_COMMAND:
+            return reinterpret_cast<HWND>(m.lParam);  // null for menus and accelerators
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(m.lParam);
+            return item->CtlType == ODT_MENU ? nullptr : item->hwndItem;
+        }
+        case WM_CTLCOLORMSGBOX:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORSCROLLBAR:
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<HWND>(m.lParam);
+        default:
+            return nullptr;
     }
 }
 
-bool IsCtlColor(UINT message) { return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC; }
+bool IsCtlColor(UINT message) {
+    return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
+}
 
 bool Matches(const MessageEntry& e, const Message& m) {
     switch (e.match) {
-    case Match::Message:
-        return e.message == m.id;
-    case Match::Command:
-        return m.id == WM_COMMAND && HIWORD(m.wParam) == e.code && LOWORD(m.wParam) >= e.firstId &&
-               LOWORD(m.wParam) <= e.lastId;
-    case Match::Notify: {
-        if (m.id != WM_NOTIFY) return false;
-        const auto* header = reinterpret_cast<const NMHDR*>(m.lParam);
-        return header->idFrom == e.firstId && header->code == e.code;
-    }
-    case Match::Registered:
-        return m.id != 0 && *e.registered == m.id;
-    case Match::Reflected:
-        return false;
+        case Match::Message:
+            return e.message == m.id;
+        case Match::Command:
+            return m.id == WM_COMMAND && HIWORD(m.wParam) == e.code &&
+                   LOWORD(m.wParam) >= e.firstId && LOWORD(m.wParam) <= e.lastId;
+        case Match::Notify: {
+            if (m.id != WM_NOTIFY) return false;
+            const auto* header = reinterpret_cast<const NMHDR*>(m.lParam);
+            return header->idFrom == e.firstId && header->code == e.code;
+        }
+        case Match::Registered:
+            return m.id != 0 && *e.registered == m.id;
+        case Match::Reflected:
+            return false;
     }
     return false;
 }
@@ -93,8 +95,8 @@ Window* Window::FromHandle(HWND window) {
     return found == Bound().end() ? nullptr : found->second;
 }
 
-bool Window::Create(DWORD exStyle, const wchar_t* title, DWORD style, const RECT& rect,
-                    HWND parent, UINT id) {
+bool Window::Create(DWORD exStyle, const wchar_t* title, DWORD style, const RECT& rect, HWND parent,
+                    UINT id) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{sizeof(existing)};
     if (!GetClassInfoExW(instance, kWindowClass, &existing)) {
@@ -107,9 +109,10 @@ bool Window::Create(DWORD exStyle, const wchar_t* title, DWORD style, const RECT
         wc.lpszClassName = kWindowClass;
         if (!RegisterClassExW(&wc)) return false;
     }
-    HWND created = CreateWindowExW(exStyle, kWindowClass, title, style, rect.left, rect.top,
-                                   rect.right - rect.left, rect.bottom - rect.top, parent,
-                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, this);
+    HWND created =
+        CreateWindowExW(exStyle, kWindowClass, title, style, rect.left, rect.top,
+                        rect.right - rect.left, rect.bottom - rect.top, parent,
+                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, this);
     if (!created) return false;
     owned_ = true;
     return true;
@@ -148,11 +151,14 @@ void Window::DestroyWindow() {
     if (hwnd_) ::DestroyWindow(hwnd_);  // WM_NCDESTROY unbinds
 }
 
-bool Window::PreTranslateMessage(MSG&) { return false; }
+bool Window::PreTranslateMessage(MSG&) {
+    return false;
+}
 
 std::wstring Window::Text() const {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd_)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -194,8 +200,8 @@ LRESULT Window::DefaultWith(UINT message, WPARAM wParam, LPARAM lParam) {
 bool Window::OfferReflected(const Message& m, LRESULT* result) {
     Window* child = FromHandle(ReflectionTarget(m));
     if (!child || child == this) return false;
-    const MessageEntry* entry = FindEntry(&child->GetMessageMap(),
-                                          [&](const MessageEntry& e) { return MatchesReflected(e, m); });
+    const MessageEntry* entry = FindEntry(
+        &child->GetMessageMap(), [&](const MessageEntry& e) { return MatchesReflected(e, m); });
     if (!entry) return false;
     const Message* saved = std::exchange(child->current_, nullptr);  // no default for these
     const LRESULT answer = entry->call(*child, m);
@@ -275,7 +281,8 @@ void PumpMessagesFor(DWORD milliseconds) {
 }
 
 void RepaintNow(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 }  // namespace ui

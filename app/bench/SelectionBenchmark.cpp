@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < changes; ++i) {
         QueryPerformanceCounter(&start);
         SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>((i + 1) % lines), 0);
-        SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVE, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVE, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
         RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         GdiFlush();
         QueryPerformanceCounter(&end);
@@ -47,7 +48,9 @@ int main(int argc, char** argv) {
 
     std::vector<double> sorted = milliseconds;
     std::sort(sorted.begin(), sorted.end());
-    std::printf("selection change to repainted panel, %d changes over %d lines: median %.2f ms, max %.2f ms\n",
-                changes, lines, sorted[sorted.size() / 2], sorted.back());
+    std::printf(
+        "selection change to repainted panel, %d changes over %d lines: median %.2f ms, max %.2f "
+        "ms\n",
+        changes, lines, sorted[sorted.size() / 2], sorted.back());
     return 0;
 }

@@ -17,35 +17,33 @@ BOOL CALLBACK SendToOwnWindow(HWND window, LPARAM) {
 
 }  // namespace
 
-DeviceBroadcaster::DeviceBroadcaster() : thread_([this] { Run(); }) {}
+DeviceBroadcaster::DeviceBroadcaster()
+    : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      pending_(CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr)),
+      thread_(stop_ && pending_ ? CreateThread(nullptr, 0, Run, this, 0, nullptr) : nullptr) {}
 
 DeviceBroadcaster::~DeviceBroadcaster() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+    if (thread_) {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
     }
-    wake_.notify_one();
-    thread_.join();
+    if (pending_) CloseHandle(pending_);
+    if (stop_) CloseHandle(stop_);
 }
 
 void DeviceBroadcaster::DevicesChanged() {
-    {
-        std::lock_guard lock(mutex_);
-        ++pending_;
-    }
-    wake_.notify_one();
+    if (pending_) ReleaseSemaphore(pending_, 1, nullptr);
 }
 
-void DeviceBroadcaster::Run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || pending_ > 0; });
-        if (stopping_) return;
-        --pending_;
-        lock.unlock();
+DWORD WINAPI DeviceBroadcaster::Run(void* self) {
+    auto* broadcaster = static_cast<DeviceBroadcaster*>(self);
+    const HANDLE waits[] = {broadcaster->stop_, broadcaster->pending_};
+    // The stop event comes first, so a pending change is not broadcast once it is set.
+    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
         for (int k = 0; k < kBurst; ++k) EnumWindows(SendToOwnWindow, 0);
-        lock.lock();
     }
+    return 0;
 }
 
 }  // namespace app::demo

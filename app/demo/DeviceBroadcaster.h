@@ -6,10 +6,6 @@
 
 #include <windows.h>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 namespace app::demo {
 
 class DeviceBroadcaster {
@@ -25,13 +21,12 @@ public:
     void DevicesChanged();
 
 private:
-    void Run();
+    // Win32 threads rather than std::thread: the shipping build's runtime has no std::thread.
+    static DWORD WINAPI Run(void* self);
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    int pending_ = 0;
-    bool stopping_ = false;
-    std::thread thread_;
+    HANDLE stop_;     // manual-reset event: the broadcaster goes away
+    HANDLE pending_;  // semaphore: one count per change not yet broadcast
+    HANDLE thread_;
 };
 
 }  // namespace app::demo

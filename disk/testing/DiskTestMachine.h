@@ -24,6 +24,9 @@ protected:
     void ExpectNothingHeld() const {
         EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine.Outstanding());
     }
+    // Every disk test ends with the machine's accounting at zero: whatever a test did,
+    // every handle, set and buffer it made the code take has been given back.
+    void TearDown() override { ExpectNothingHeld(); }
 
     sim::SimulatedMachine machine;
 };
