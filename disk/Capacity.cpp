@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "platform/Diagnostics.h"
+#include "platform/StoreRounding.h"
 
 namespace disk {
 
@@ -21,10 +22,14 @@ bool ExceedsAddressLimit(uint64_t diskSize) {
     return High(diskSize) > 0x200 || (High(diskSize) == 0x200 && Low(diskSize) != 0);
 }
 
+bool HasMbrBlockSize(uint32_t bytesPerBlock) {
+    return bytesPerBlock == 512 || bytesPerBlock == 0;
+}
+
 std::wstring FormatCapacityText(uint64_t diskSize) {
-    // Rounded to single precision before formatting, so every build shows the same digits.
-    const float gib = static_cast<float>(static_cast<double>(static_cast<int64_t>(diskSize)) *
-                                         (1.0 / 1073741824.0));
+    // Rounded to single precision before formatting, as the program has always shown it.
+    const float gib = platform::StoreRounded(static_cast<float>(
+        static_cast<double>(static_cast<int64_t>(diskSize)) * (1.0 / 1073741824.0)));
     wchar_t text[64];
     std::swprintf(text, 64, L"%.2f", static_cast<double>(gib));
     return text;
