@@ -273,6 +273,9 @@ TEST(CapacityTest, TheAddressLimitAndTheCapacityText) {
     EXPECT_EQ(L"2794.52", FormatCapacityText(3000592982016));
     EXPECT_EQ(L"2048.00", FormatCapacityText(2199023255552));
     EXPECT_EQ(L"0.00", FormatCapacityText(0));
+    // 2794.5250001 GiB is 2794.5249 in single precision: the 32-bit build must round there
+    // too, not format the x87 unit's wider value.
+    EXPECT_EQ(L"2794.52", FormatCapacityText(3000598370810));
 }
 
 }  // namespace
