@@ -151,7 +151,8 @@ TEST(ScanReportTest, ADriveWithBlocksOtherThan512BytesIsNotOfferedAndTheVerdictS
         "drive 1 size=20000588955648 product=\"HUGE4K\" blocksize=4096\n"
         "drive 2 size=3000592982016 product=\"PLAIN\" blocksize=512\n"
         "drive 3 size=3000592982016 product=\"ODD\" blocksize=520\n"
-        "drive 4 size=1000204886016 product=\"SMALL4K\" blocksize=4096\n");
+        "drive 4 size=1000204886016 product=\"SMALL4K\" blocksize=4096\n"
+        "drive 5 size=3000592982016 product=\"TINY\" blocksize=256\n");
     const std::string why =
         " bytes per block, not 512: MBR then reaches 16 TiB, so a virtual drive past 2048 GiB "
         "would show the same bytes twice";
@@ -162,14 +163,17 @@ TEST(ScanReportTest, ADriveWithBlocksOtherThan512BytesIsNotOfferedAndTheVerdictS
         s.HasLine("Drive 3: ODD, 2794.52 GiB - not offered: 520 bytes per block, not 512: MBR "
                   "then reaches 2.03 TiB, so a virtual drive past 2048 GiB would show the same "
                   "bytes twice"));
+    EXPECT_TRUE(
+        s.HasLine("Drive 5: TINY, 2794.52 GiB - not offered: 256 bytes per block, not 512: the "
+                  "virtual drive is made for drives whose MBR ends at 2048 GiB"));
     // Too small is the plainer reason.
     EXPECT_TRUE(s.HasLine(
         "Drive 4: SMALL4K, 931.51 GiB - not offered: not larger than 2048 GiB (1000204886016 "
         "bytes)"));
     const JsonValue doc = s.Json();
-    for (int n : {0, 1, 3}) {
+    for (int n : {0, 1, 3, 5}) {
         EXPECT_EQ("block-size", doc["drives"][n]["reason"].Ascii()) << n;
-        EXPECT_EQ(n == 3 ? 520 : 4096, doc["drives"][n]["bytesPerBlock"].Integer());
+        EXPECT_EQ(n == 3 ? 520 : n == 5 ? 256 : 4096, doc["drives"][n]["bytesPerBlock"].Integer());
     }
     ASSERT_EQ(1u, doc["offered"].items.size());
     EXPECT_EQ(2, doc["offered"][0].Integer());
