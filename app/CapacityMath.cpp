@@ -3,15 +3,13 @@
 #include <cstddef>
 #include <cwchar>
 
+#include "disk/Capacity.h"
 #include "platform/StoreRounding.h"
 
 namespace app {
 
+using disk::CapacityGigabytes;
 using platform::StoreRounded;
-
-float CapacityGigabytes(int64_t bytes) {
-    return StoreRounded(static_cast<float>(static_cast<double>(bytes) * (1.0 / 1073741824.0)));
-}
 
 bool ComputeCapacityTenths(int64_t physicalBytes, int64_t virtualBytes, uint8_t* physicalTenths,
                            uint8_t* virtualTenths) {

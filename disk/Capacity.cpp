@@ -26,12 +26,15 @@ bool HasMbrBlockSize(uint32_t bytesPerBlock) {
     return bytesPerBlock == 512 || bytesPerBlock == 0;
 }
 
+float CapacityGigabytes(int64_t bytes) {
+    return platform::StoreRounded(
+        static_cast<float>(static_cast<double>(bytes) * (1.0 / 1073741824.0)));
+}
+
 std::wstring FormatCapacityText(uint64_t diskSize) {
-    // Rounded to single precision before formatting, as the program has always shown it.
-    const float gib = platform::StoreRounded(static_cast<float>(
-        static_cast<double>(static_cast<int64_t>(diskSize)) * (1.0 / 1073741824.0)));
     wchar_t text[64];
-    std::swprintf(text, 64, L"%.2f", static_cast<double>(gib));
+    std::swprintf(text, 64, L"%.2f",
+                  static_cast<double>(CapacityGigabytes(static_cast<int64_t>(diskSize))));
     return text;
 }
 

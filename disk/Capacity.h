@@ -23,6 +23,9 @@ bool ExceedsAddressLimit(uint64_t diskSize);
 // a drive is judged by its size alone, as before drivers reported the block length.
 bool HasMbrBlockSize(uint32_t bytesPerBlock);
 
+// Bytes in GiB (2^30 bytes), rounded to single precision as the program shows every size.
+float CapacityGigabytes(int64_t bytes);
+
 // The size in GiB with two decimals, for example "2794.52".
 std::wstring FormatCapacityText(uint64_t diskSize);
 
