@@ -309,8 +309,8 @@ TEST(ScanReportTest, TheBusDriverIsCheckedAfterTheScanWhenNoDriveAskedIt) {
 
 TEST(ScanReportTest, VerboseLinesStandUnderTheirDrive) {
     Scanned s(
-        "drive 2 size=3000592982016 lastblock=8589934592\ndrive 5 size=3000592982016\n"
-        "fault GetDeviceRegistryProperty drive=5 error=2\n");
+        "drive 0 size=1\ndrive 2 size=3000592982016 lastblock=8589934592\n"
+        "drive 5 size=3000592982016\nfault GetDeviceRegistryProperty drive=5 error=2\n");
     const auto lines = s.Lines(true);
     const auto at = [&](const std::string& line) {
         for (size_t i = 0; i < lines.size(); ++i)
@@ -330,6 +330,9 @@ TEST(ScanReportTest, VerboseLinesStandUnderTheirDrive) {
     ASSERT_FALSE(diagnostics.empty());
     EXPECT_EQ("IsAmdRaidMode return TRUE", diagnostics.back().Ascii());  // no line feed
     EXPECT_TRUE(s.Json(false)["drives"][2]["diagnostics"].IsNull());
+    // Drive 0's lines are its own too, not lines from after the scan.
+    EXPECT_FALSE(doc["drives"][0]["diagnostics"].items.empty());
+    EXPECT_TRUE(doc["linesAfterScan"].items.empty());
 }
 
 TEST(ScanReportTest, JsonTextsKeepEveryCharacterAndStayAscii) {
