@@ -21,6 +21,7 @@ cat >"$stubs/wine64" <<'EOF'
 echo "$(basename "$0") $*" >>"$STUB_LOG"
 case "$*" in
 "wineboot --init")
+    [ -z "${STUB_FAIL_BOOT:-}" ] || exit 1
     mkdir -p "$WINEPREFIX/drive_c/windows/syswow64"
     touch "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll"
     echo "#arch=${WINEARCH:-win64}" >"$WINEPREFIX/system.reg"
@@ -88,6 +89,10 @@ echo "leftover" >"$made/leftover"
 [ ! -e "$made/leftover" ] && [ -f "$made/system.reg" ] || fail "a half-made prefix of ours was not remade"
 "$wine_run" --win32 "$made" >/dev/null 2>&1
 grep -qx '#arch=win32' "$made/system.reg" || fail "our prefix was not remade as 32-bit Windows"
+
+# A prefix that could not be made is not taken for a ready one.
+STUB_FAIL_BOOT=1 "$wine_run" "$work/failed" >/dev/null 2>&1 && fail "a failed wineboot was taken for success"
+compgen -G "$work/failed/.overreach-ready-*" >/dev/null && fail "a prefix that could not be made is marked ready"
 
 echo "wine-run: $failures failures"
 [ "$failures" -eq 0 ]
