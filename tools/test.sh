@@ -15,6 +15,13 @@ tools/setup.sh || exit 1
 for tool in Xvfb cmake ctest ninja; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: tools/setup.sh did not install it"; exit 1; }
 done
+# Every test of the 32-bit builds runs under Wine's 32-bit loader, which needs a kernel that
+# runs 32-bit x86 programs. Where it cannot, those tests fail: said once here, plainly.
+summaries=()
+if ! loader_error=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
+    summaries+=("32-bit Wine does not start on this machine, so every 32-bit test fails: ${loader_error##*: }")
+    echo "== ${summaries[0]}"
+fi
 mkdir -p build
 times=build/test-times.txt
 : >"$times"
@@ -53,7 +60,6 @@ timed() {
 }
 
 status=0
-summaries=()
 # run_tests <summary label> <log name> <preset> [ctest arguments...]
 run_tests() {
     local label=$1 log=build/$2.ctest.log preset=$3
