@@ -70,6 +70,16 @@ run_tests() {
     summaries+=("$label: $(grep -E 'tests passed|No tests were found' "$log" | tail -n1)")
 }
 
+# platform_counts <32|64>: passed and failed tests of the 32-bit test build's log on that
+# platform (the runs on 32-bit Windows carry the suffix .on32bitWindows).
+platform_counts() {
+    awk -v want="$1" '/ Test +#[0-9]+: / {
+        for (i = 1; i < NF; i++) if ($i ~ /^#[0-9]+:$/) name = $(i + 1)
+        if ((want == 32) != (name ~ /\.on32bitWindows$/)) next
+        if (/ Passed /) passed++; else failed++
+    } END { printf "%d passed, %d failed\n", passed, failed }' build/win32-test.ctest.log
+}
+
 # build <preset>: configures and builds it, the output in build/<preset>.log.
 build() {
     local preset=$1 log=build/$1.log
@@ -123,8 +133,11 @@ if built win64; then run_tests win64 win64 win64; fi
 # The shipping files' checks run programs of the 32-bit test build: that build must be done.
 if built win32-test; then
     start_build win32
-    run_tests "win32-test, 32-bit program on 64-bit Windows" win32-test-on64 win32-test -LE windows32
-    run_tests "win32-test, 32-bit program on 32-bit Windows" win32-test-on32 win32-test -L windows32
+    # Both platforms in one run, so that the locks keep apart what shares the display.
+    run_tests "win32-test" win32-test win32-test
+    for platform in 64 32; do
+        summaries+=("  of which the 32-bit program on ${platform}-bit Windows: $(platform_counts $platform)")
+    done
     if built win32; then run_tests "win32, the shipping files" win32 win32; fi
 else
     summaries+=("win32: not built, since the 32-bit test build whose programs run its files failed")
