@@ -116,3 +116,6 @@ set_tests_properties(shipping_rigwell_on64bitWindows shipping_rigwell_on32bitWin
                      PROPERTIES RESOURCE_LOCK rigwell_test)
 set_tests_properties(shipping_tool_buttons_on64bitWindows shipping_tool_buttons_on32bitWindows
                      PROPERTIES RESOURCE_LOCK app_tools_test)
+# The demonstration build on the display, found from outside, and its single-instance guard.
+set_property(TEST shipping_demo_window shipping_tool_buttons_on64bitWindows
+             shipping_tool_buttons_on32bitWindows APPEND PROPERTY RESOURCE_LOCK desktop)
