@@ -7,6 +7,23 @@ if(OVERREACH_TESTS)
   include(GoogleTest)
 endif()
 
+# overreach_find_tool(<var> <program> <Debian package>)
+# Finds a program that tests need. Where it is missing, <var> becomes a command that fails
+# naming it, so that the tests built on it fail instead of dropping out of the run.
+function(overreach_find_tool var program package)
+  find_program(${var} ${program})
+  if(NOT ${var})
+    message(WARNING "${program} is missing: the tests that need it will fail; tools/setup.sh installs it (Debian package ${package})")
+    set(${var} ${CMAKE_COMMAND} -DTOOL=${program} -DPACKAGE=${package}
+               -P ${CMAKE_SOURCE_DIR}/cmake/MissingTool.cmake PARENT_SCOPE)
+  endif()
+endfunction()
+if(OVERREACH_TESTS OR CMAKE_CROSSCOMPILING)
+  # The report checkers are Python; the folders that run them look the program up again and
+  # find this one.
+  overreach_find_tool(OVERREACH_PYTHON3 python3 python3)
+endif()
+
 # The 32-bit test build runs its tests on 64-bit Windows (the emulator's prefix, where the
 # program runs through WOW64) and, for tests whose outcome depends on the platform, once more
 # on 32-bit Windows: a prefix made with WINEARCH=win32. The second runs carry the label
@@ -54,27 +71,47 @@ function(overreach_test name)
   endif()
 endfunction()
 
+# overreach_lock(<lock> <tests...>)
+# The tests share something with every other test that names the same lock: ctest runs no two
+# of them at once, however many jobs it is given. Their runs on 32-bit Windows share it too.
+# The locks in use:
+#   desktop  the X display's pointer, the foreground window and the screen's pixels, windows
+#            found from outside by title or process, and the demonstration build's
+#            single-instance guard
+#   <test>   the files beside a test program or in its prefix's install folder
+function(overreach_lock lock)
+  foreach(test IN LISTS ARGN)
+    foreach(run ${test} ${test}.on32bitWindows)
+      if(TEST ${run})
+        set_property(TEST ${run} APPEND PROPERTY RESOURCE_LOCK ${lock})
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
 # overreach_locale(<locale> <out-folder-var> <fixture-var>)
 # Wine takes its system locale (and with it the ANSI code page and the resource language)
 # from the Unix one. The locale, such as zh_TW.UTF-8, is generated into the build folder by
 # a ctest fixture, so the machine's own locales stay untouched; the tests then run with
-# LOCPATH=<folder> and LC_ALL=<locale>. Both variables stay empty when the machine cannot
-# generate it.
+# LOCPATH=<folder> and LC_ALL=<locale>. Where the machine cannot generate it, the fixture
+# fails naming what is missing, and the tests that need it fail with it.
 function(overreach_locale locale out_folder out_fixture)
-  set(${out_folder} "" PARENT_SCOPE)
-  set(${out_fixture} "" PARENT_SCOPE)
-  find_program(LOCALEDEF localedef)
   string(REGEX REPLACE "\\..*$" "" source ${locale})
   string(REGEX REPLACE "^[^.]*\\." "" charmap ${locale})
-  if(NOT LOCALEDEF OR NOT EXISTS /usr/share/i18n/locales/${source})
-    message(STATUS "no localedef or ${source} locale source: tests in ${locale} are left out")
-    return()
-  endif()
   set(folder ${CMAKE_BINARY_DIR}/locales)
   set(fixture locale_${source})
   if(NOT TEST ${fixture})
+    find_program(LOCALEDEF localedef)
+    if(NOT LOCALEDEF)
+      set(command ${CMAKE_COMMAND} -DTOOL=localedef -DPACKAGE=libc-bin -P ${CMAKE_SOURCE_DIR}/cmake/MissingTool.cmake)
+    elseif(NOT EXISTS /usr/share/i18n/locales/${source})
+      set(command ${CMAKE_COMMAND} -DTOOL=/usr/share/i18n/locales/${source} -DPACKAGE=locales
+                  -P ${CMAKE_SOURCE_DIR}/cmake/MissingTool.cmake)
+    else()
+      set(command ${LOCALEDEF} -i ${source} -f ${charmap} ${folder}/${locale})
+    endif()
     file(MAKE_DIRECTORY ${folder})
-    add_test(NAME ${fixture} COMMAND ${LOCALEDEF} -i ${source} -f ${charmap} ${folder}/${locale})
+    add_test(NAME ${fixture} COMMAND ${command})
     set_tests_properties(${fixture} PROPERTIES FIXTURES_SETUP ${fixture})
   endif()
   set(${out_folder} ${folder} PARENT_SCOPE)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "res/version.h"
 
 namespace {
 
@@ -297,7 +298,8 @@ TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
     DeleteObject(background);
 }
 
-TEST(ResourcesTest, VersionIs1001AndTheManifestIsEmbedded) {
+// The version block and the manifest both carry the version that the build was given.
+TEST(ResourcesTest, VersionBlockAndManifestCarryTheProjectVersion) {
     const std::wstring file = ModulePath();
     const wchar_t* path = file.c_str();
     DWORD ignored = 0;
@@ -308,15 +310,22 @@ TEST(ResourcesTest, VersionIs1001AndTheManifestIsEmbedded) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(1, 0), fixed->dwFileVersionLS);
+    EXPECT_EQ(MAKELONG(OVERREACH_VERSION_MINOR, OVERREACH_VERSION_MAJOR), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(OVERREACH_VERSION_BUILD, OVERREACH_VERSION_PATCH), fixed->dwFileVersionLS);
     EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
     EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
     wchar_t* text = nullptr;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
                                reinterpret_cast<void**>(&text), &length));
-    EXPECT_STREQ(L"1.0.0.1", text);
-    EXPECT_NE(nullptr, FindResourceW(Module(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST));
+    EXPECT_STREQ(L"" OVERREACH_VERSION_TEXT, text);
+
+    HRSRC manifest = FindResourceW(Module(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+    ASSERT_NE(nullptr, manifest);
+    const auto* xml = static_cast<const char*>(LockResource(LoadResource(Module(), manifest)));
+    const std::string identity(xml, SizeofResource(Module(), manifest));
+    EXPECT_NE(std::string::npos,
+              identity.find("name=\"Corvane.Overreach\" version=\"" OVERREACH_VERSION_TEXT "\""))
+        << identity;
 }
 
 }  // namespace

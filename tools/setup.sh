@@ -17,6 +17,7 @@ packages=(
   xvfb xauth x11-utils
   fonts-wqy-microhei   # Chinese glyphs for the demonstration's screenshots
   locales   # the locale sources from which the tests generate zh_TW, zh_CN and ru_RU
+  python3   # the scan report checks (a python3 elsewhere in PATH is not relied on)
 )
 
 missing=()

@@ -1,92 +1,153 @@
 #!/usr/bin/env bash
-# Checks the layout of every C++ file, then builds every preset and runs all tests: natively under the sanitizers, the 64-bit Windows
-# test build under Wine, the 32-bit test build under 32-bit Wine on 64-bit Windows and on
-# 32-bit Windows, and the shipping 32-bit files, checked and run. Ends with one summary line
-# for each. Exit status is non-zero when any build or test fails.
+# Checks the layout of every C++ file, then builds every preset and runs all tests: natively
+# under the sanitizers, the 64-bit Windows test build under Wine, the 32-bit test build under
+# 32-bit Wine on 64-bit Windows and on 32-bit Windows, and the shipping 32-bit files, checked
+# and run. Ends with one summary line for each, and the time each phase took. Exit status is
+# non-zero when any build or test fails.
+#
+# The machine is kept busy rather than waiting: each preset is built while the tests of the
+# one before it run (the build at a lower priority, so the tests keep their pace), the Wine
+# prefixes are made while the first builds run, and each prefix keeps one Wine server for the
+# whole run instead of starting one per test program.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh || exit 1
+for tool in Xvfb cmake ctest ninja; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing: tools/setup.sh did not install it"; exit 1; }
+done
+# Every test of the 32-bit builds runs under Wine's 32-bit loader, which needs a kernel that
+# runs 32-bit x86 programs. Where it cannot, those tests fail: said once here, plainly.
+summaries=()
+if ! loader_error=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
+    summaries+=("32-bit Wine does not start on this machine, so every 32-bit test fails: ${loader_error##*: }")
+    echo "== ${summaries[0]}"
+fi
+mkdir -p build
+times=build/test-times.txt
+: >"$times"
 
 # One virtual display for every Windows test, so parallel tests share it.
 xvfb_pid=
 if [ -z "${DISPLAY:-}" ]; then
     displayfile=$(mktemp)
-    # Wide enough that the long accounting test's window, at the right edge, stays clear of
-    # the windows of the tests that run beside it.
     Xvfb -displayfd 3 -screen 0 2560x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.05; done
     export DISPLAY=:$(head -n1 "$displayfile")
     rm -f "$displayfile"
 fi
+prefixes=(build/win64/wineprefix build/win32-test/wineprefix build/win32-test/wineprefix32)
 stop() {
-    for prefix in build/win64/wineprefix build/win32-test/wineprefix build/win32-test/wineprefix32; do
+    for prefix in "${prefixes[@]}"; do
         [ -d "$prefix" ] && WINEPREFIX=$PWD/$prefix /usr/lib/wine/wineserver -k 2>/dev/null
     done
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    jobs -p | xargs -r kill 2>/dev/null
 }
 trap stop EXIT
 
+# timed <phase> <command...>: runs the command and appends the phase's wall and CPU seconds
+# (this shell's children: builds, ctest and what they start) to the times file.
+timed() {
+    local phase=$1 TIMEFORMAT="%R %U %S" t rc
+    shift
+    { t=$( { time "$@" 1>&3 2>&4; } 2>&1 ); } 3>&1 4>&2
+    rc=$?
+    read -r real user sys <<<"$t"
+    awk -v p="$phase" -v r="$real" -v c="$user + $sys" 'BEGIN { split(c, t, " + ");
+        printf "%-48s %6.0f s wall %6.0f s CPU\n", p, r, t[1] + t[2] }' >>"$times"
+    return $rc
+}
+
 status=0
-summaries=()
 # run_tests <summary label> <log name> <preset> [ctest arguments...]
 run_tests() {
     local label=$1 log=build/$2.ctest.log preset=$3
     shift 3
     echo "== $label: tests"
-    ctest --preset "$preset" "$@" 2>&1 | tee "$log"
+    timed "$label: tests" ctest --preset "$preset" "$@" 2>&1 | tee "$log"
     [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
     summaries+=("$label: $(grep -E 'tests passed|No tests were found' "$log" | tail -n1)")
 }
 
+# platform_counts <32|64>: passed and failed tests of the 32-bit test build's log on that
+# platform (the runs on 32-bit Windows carry the suffix .on32bitWindows).
+platform_counts() {
+    awk -v want="$1" '/ Test +#[0-9]+: / {
+        for (i = 1; i < NF; i++) if ($i ~ /^#[0-9]+:$/) name = $(i + 1)
+        if ((want == 32) != (name ~ /\.on32bitWindows$/)) next
+        if (/ Passed /) passed++; else failed++
+    } END { printf "%d passed, %d failed\n", passed, failed }' build/win32-test.ctest.log
+}
+
+# build <preset>: configures and builds it, the output in build/<preset>.log.
+build() {
+    local preset=$1 log=build/$1.log
+    { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$log" 2>&1
+}
+# start_build <preset>: builds it in the background, at a lower priority than the tests.
+declare -A build_pid
+start_build() {
+    echo "== $1: configure and build (log: build/$1.log)"
+    timed "$1: configure and build" nice -n 10 bash -c "$(declare -f build); build $1" &
+    build_pid[$1]=$!
+}
+# built <preset>: waits for its build; false, with the log's end shown, when it failed.
+built() {
+    if ! wait "${build_pid[$1]}"; then
+        tail -n 60 "build/$1.log"
+        echo "== $1: build failed"
+        summaries+=("$1: build failed")
+        status=1
+        return 1
+    fi
+}
+
 echo "== format"
-if format_log=$(tools/check-format 2>&1); then
+if format_log=$(timed "format" tools/check-format 2>&1); then
     summaries+=("format: $format_log")
 else
     echo "$format_log"
-    summaries+=("format: FAILED, $(grep -c '^not formatted' <<<"$format_log") file(s) not formatted (see above)")
+    summaries+=("format: FAILED (see above)")
     status=1
 fi
 
-# The 10 000-cycle accounting test of the main dialog takes minutes under Wine: it runs beside
-# the preset's other tests, which run one at a time as always.
-run_windows_tests() {
-    local label=$1 log=$2 preset=$3
-    shift 3
-    local accounting_log=build/$log-accounting.ctest.log
-    ctest --preset "$preset" -R '^app_accounting_test$' "$@" >"$accounting_log" 2>&1 &
-    local accounting=$!
-    run_tests "$label" "$log" "$preset" -E '^app_accounting_test$' "$@"
-    wait "$accounting" || status=1
-    cat "$accounting_log"
-    summaries+=("$label, dialog accounting: $(grep -E 'tests passed|No tests were found' "$accounting_log" | tail -n1)")
-}
+# The prefixes are made once, beside the first builds; later runs find them ready.
+timed "Wine prefixes: make or check" bash -c '
+    tools/wine-run build/win64/wineprefix &
+    tools/wine-run build/win32-test/wineprefix &
+    tools/wine-run --win32 build/win32-test/wineprefix32 &
+    failed=0; for job in $(jobs -p); do wait $job || failed=1; done; exit $failed' &
+prefixes_made=$!
 
-# The shipping preset comes last: its checks run the shipping files with the programs of the
-# 32-bit test build.
-for preset in native win64 win32-test win32; do
-    mkdir -p build
-    log=build/$preset.log
-    echo "== $preset: configure and build (log: $log)"
-    if ! { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$log" 2>&1; then
-        tail -n 60 "$log"
-        echo "== $preset: build failed"
-        summaries+=("$preset: build failed")
-        status=1
-        continue
-    fi
-    case $preset in
-    win32-test)
-        run_windows_tests "win32-test, 32-bit program on 64-bit Windows" win32-test-on64 win32-test -LE windows32
-        run_tests "win32-test, 32-bit program on 32-bit Windows" win32-test-on32 win32-test -L windows32
-        ;;
-    win64) run_windows_tests win64 win64 win64 ;;
-    win32) run_tests "win32, the shipping files" win32 win32 ;;
-    *) run_tests "$preset" "$preset" "$preset" ;;
-    esac
+start_build native
+start_build win64
+if built native; then run_tests native native native; fi
+wait "$prefixes_made" || { echo "== a Wine prefix could not be made"; status=1; }
+for prefix in "${prefixes[@]}"; do
+    # Kept alive until the end, so no test program waits for a server to start.
+    [ -d "$prefix" ] && WINEPREFIX=$PWD/$prefix /usr/lib/wine/wineserver -p
 done
+start_build win32-test
+if built win64; then run_tests win64 win64 win64; fi
+# The shipping files' checks run programs of the 32-bit test build: that build must be done.
+if built win32-test; then
+    start_build win32
+    # Both platforms in one run, so that the locks keep apart what shares the display.
+    run_tests "win32-test" win32-test win32-test
+    for platform in 64 32; do
+        summaries+=("  of which the 32-bit program on ${platform}-bit Windows: $(platform_counts $platform)")
+    done
+    if built win32; then run_tests "win32, the shipping files" win32 win32; fi
+else
+    summaries+=("win32: not built, since the 32-bit test build whose programs run its files failed")
+fi
 
 echo
 echo "== summary"
 printf '%s\n' "${summaries[@]}"
+echo
+echo "== times (CPU: the phase's processes on all cores; builds overlap the tests before them)"
+cat "$times"
+echo "total: ${SECONDS} s wall"
 exit $status
