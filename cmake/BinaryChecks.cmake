@@ -60,7 +60,7 @@ endforeach()
 # The programs of the test build that run the shipping files: until that build exists, this
 # test fails saying so, and the tests below fail with it.
 set(test_programs setup/rigwell_test.exe setup/devcon.exe res/res_test.exe app/demo_window_test.exe
-                  app/tool_buttons_test.exe app/standins/Tallyup.exe)
+                  app/tool_buttons_test.exe app/standins/Tallyup.exe app/planted_dll_test.exe)
 list(TRANSFORM test_programs PREPEND ${OVERREACH_TEST_BUILD}/)
 list(JOIN test_programs "|" test_programs)
 add_test(NAME shipping_checks_have_the_test_build
@@ -123,6 +123,7 @@ set_tests_properties(shipping_scan PROPERTIES PASS_REGULAR_EXPRESSION
 set_tests_properties(shipping_rigwell_on64bitWindows shipping_rigwell_on32bitWindows
                      shipping_program_resources shipping_demo_window
                      shipping_tool_buttons_on64bitWindows shipping_tool_buttons_on32bitWindows
+                     shipping_planted_dlls_on64bitWindows shipping_planted_dlls_on32bitWindows
                      PROPERTIES FIXTURES_REQUIRED win32_test_build)
 # Runs that share the test build's folders: the stand-in devcon's log beside the library's
 # test, and the install folder and stand-in updater of the tool buttons' test.
@@ -132,4 +133,5 @@ set_tests_properties(shipping_tool_buttons_on64bitWindows shipping_tool_buttons_
                      PROPERTIES RESOURCE_LOCK app_tools_test)
 # The demonstration build on the display, found from outside, and its single-instance guard.
 set_property(TEST shipping_demo_window shipping_tool_buttons_on64bitWindows
-             shipping_tool_buttons_on32bitWindows APPEND PROPERTY RESOURCE_LOCK desktop)
+             shipping_tool_buttons_on32bitWindows shipping_planted_dlls_on64bitWindows
+             shipping_planted_dlls_on32bitWindows APPEND PROPERTY RESOURCE_LOCK desktop)
