@@ -445,16 +445,19 @@ private:
         const auto plugIns = Requests(kPlugIn);
         if (!Requests(kUnplug).empty()) return "Create sent an unplug";
         if (plugIns.size() > (rescan ? 1u : 2u)) return "more plug-ins than one and its one retry";
+        // The group's own serial, or the first free one for a drive without; a Create whose
+        // request is refused with 87 (even before it reaches the bus driver) tries the next one.
+        const uint32_t serial =
+            clicked.SerialNo ? clicked.SerialNo : FindFreeSerialNo(listAtClick, 0);
         for (size_t k = 0; k < plugIns.size(); ++k) {
             if (NameIn(plugIns[k]) != clicked.DeviceObjectName)
                 return "a plug-in for another drive than the one selected at the click";
-            const uint32_t serial = SerialIn(plugIns[k]);
-            if (k == 1 && (plugIns[0].error != 87 || serial != SerialIn(plugIns[0]) + 1))
+            const uint32_t sent = SerialIn(plugIns[k]);
+            if (k == 1 && (plugIns[0].error != 87 || sent != SerialIn(plugIns[0]) + 1))
                 return "a second plug-in other than the one retry after 87";
-            if (k == 0 && clicked.SerialNo != 0 && serial != clicked.SerialNo)
-                return "a plug-in with another serial than the selected drive's";
-            if (k == 0 && clicked.SerialNo == 0 && FindFreeSerialNo(listAtClick, 0) != serial)
-                return "a new virtual drive without the first free serial";
+            if (sent != serial && (rescan || sent != serial + 1))
+                return "a plug-in with another serial than the selected drive's (or its first "
+                       "free)";
         }
         const auto& boxes = answerer_->Boxes();
         if (boxes.size() > 1) return "more than one box for one Create";
