@@ -104,7 +104,7 @@ private:
 
     // The capacity panel (CapacityPanel.cpp).
     void SetCapacityTexts(const CapacityPlan& plan);
-    void LayoutCapacityBars(CapacityChart chart);
+    void LayoutCapacityBars(const CapacityPlan& plan);
     void HighlightCapacityLabel(uint8_t selectionCode);
     void DrawCapacitySelection();
     skin::CButtonST& Bar(int segment);
