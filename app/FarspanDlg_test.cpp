@@ -239,6 +239,21 @@ TEST_F(FarspanDlgTest, ThePanelSplitsThePlugInDriveInTenths) {
     EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_0));
 }
 
+// Every image button is drawn by the skin, and the texts keep their colours: white on the bars,
+// black on the value labels, the skin's ink on the operation buttons.
+TEST_F(FarspanDlgTest, TheSkinDrawsEveryButtonInItsColours) {
+    Open();
+    for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_BTN_CLOSE,
+                   IDC_BTN_MINIMIZE, IDC_BTN_LIVEUPDATE, IDC_BTN_HELP})
+        EXPECT_EQ(BS_OWNERDRAW, GetWindowLongW(Item(id), GWL_STYLE) & 0xF) << id;
+    auto has = [](const ui::Pixels& pixels, COLORREF colour) {
+        return std::find(pixels.rows.begin(), pixels.rows.end(), colour) != pixels.rows.end();
+    };
+    EXPECT_TRUE(has(PixelsOf(IDC_CAPACITY_BAR_0), kWhite));
+    EXPECT_TRUE(has(PixelsOf(IDC_CAPACITY_VALUE_0), RGB(0, 0, 0)));
+    EXPECT_TRUE(has(PixelsOf(IDC_BTN_RECOVER), RGB(24, 48, 84)));
+}
+
 // The close button's images are palette bitmaps, which LR_LOADTRANSPARENT recolours: their
 // key pixels take the window colour. Idle and hovered, the button looks the same whatever
 // that colour is, and hovered it shows its red backdrop.
