@@ -262,6 +262,7 @@ public:
         if (!LoadMachine()) return "the scenario did not load";
         // The system's burst after every plug-in and unplug, whoever sent it.
         machine_->SetDeviceChangeObserver([this] { system_->Send({{1}, {0}, {2}}); });
+        scannedUnderFault_ = false;
         dialog_->ClearDriveList();
         dialog_->RefreshDriveList();
         Settle();
@@ -469,6 +470,7 @@ private:
         // The error box runs a message loop of its own, in which broadcasts still on their way
         // may rebuild the list: then the list is the machine's, not the one before the click.
         const bool rescanned = Rescanned();
+        scannedUnderFault_ = scannedUnderFault_ || (s.fault && rescanned);
         if (!rescanned && dialog_->SelectedIndex() != index)
             return "the selection moved during Create";
         if (succeeded) {
@@ -498,10 +500,9 @@ private:
         answerer_->SetAnswer(s.yes ? IDYES : IDNO);
         answerer_->SetBeforeAnswer([&] {
             if (answerer_->Boxes().size() != 1) return;
-            if (s.change.kind != Kind::Settle) {
-                ChangeMachine(s.change, s.gaps);
-                Settle();
-            }
+            if (s.change.kind != Kind::Settle) ChangeMachine(s.change, s.gaps);
+            // Nothing but the answer's own request is to meet the fault.
+            Settle();
             if (const disk::StorageGroup* now = Selected())
                 atYes = std::make_unique<disk::StorageGroup>(*now);
             answeredYes = s.yes;
@@ -546,6 +547,7 @@ private:
             (!after || after->State.Created != 0 || testing::Buttons(window_) != "100"))
             return "after an unplug the drive does not read as without a virtual drive";
         const bool rescanned = Rescanned();
+        scannedUnderFault_ = scannedUnderFault_ || (s.fault && rescanned);
         if (!succeeded && !rescanned && after && after->State.Created != atYes->State.Created)
             return "a failed Recover changed the drive's state";
         return "";
@@ -580,6 +582,13 @@ private:
             return "1014 reads otherwise than the table";
         if (!settled) return "";
 
+        // A scan that met the fault meant for a request shows what it read until the machine
+        // changes again: the broadcast of such a change comes first.
+        if (scannedUnderFault_) {
+            system_->SendBurst(1);
+            Settle();
+            scannedUnderFault_ = false;
+        }
         disk::StorageGroupList fresh;
         machine_->ClearFaults();
         disk::ScanStorageGroups(*machine_, fresh);
@@ -598,6 +607,7 @@ private:
     std::unique_ptr<testing::SystemBroadcaster> system_;
     std::unique_ptr<testing::MessageBoxAnswerer> answerer_;
     size_t gdiBaseline_ = 0;
+    bool scannedUnderFault_ = false;
     std::string where_;
 };
 
