@@ -279,10 +279,10 @@ void CFarspanDlg::ShowSelection(int index) {
     if (groups_.empty()) {
         ApplyEmptyListButtons();
     } else {
-        // Every refresh applies the whole state table, the Recover and Partition buttons and
-        // the panel's plugged-in segment included: a rebuild that left them as they were could
-        // offer Recover for a drive without a virtual drive, or show a virtual drive that is
-        // not plugged in as plugged in.
+        // Every refresh applies the whole state table (Recover and Partition, the panel's
+        // plugged-in segment, and after a Recover the Create/Rescan texts included): leaving
+        // any of them as it was could offer Recover for a drive without a virtual drive, show
+        // an unplugged virtual drive as plugged in, or offer Rescan for a deleted one.
         const bool created = Created(index), mounted = Mounted(index);
         const OperationButtons buttons = ButtonsForSelection(created, mounted);
         btnCreate_.Enable(buttons.createOrRescan);
