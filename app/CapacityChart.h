@@ -1,4 +1,5 @@
-// The capacity panel's record: what was laid out, and which value label is selected.
+// The capacity panel's record: how many segments were laid out, where their value labels
+// went, and which one is selected. The widths and colours stay in the plan they come from.
 #pragma once
 
 #include <windows.h>
@@ -10,9 +11,7 @@
 namespace app {
 
 struct CapacityChart {
-    uint8_t count;          // segments laid out; 0: none
-    uint8_t widths[255];    // in chart units
-    COLORREF colours[255];  // bar colour per segment
+    uint8_t count;  // segments laid out; 0: none
     // Value-label frames in dialog client coordinates, at the segment's selection code
     // (2k + 2); other positions stay zero.
     int32_t frameLeft[255], frameTop[255], frameRight[255], frameBottom[255];

@@ -2,8 +2,6 @@
 // drive, with a value label under each segment.
 #include "app/FarspanDlg.h"
 
-#include <algorithm>
-
 namespace app {
 
 skin::CButtonST& CFarspanDlg::Bar(int segment) {
@@ -19,12 +17,8 @@ void CFarspanDlg::RefreshCapacityPanel(int hasVirtualDrive, int virtualDriveActi
     const CapacityPlan plan = PlanCapacityPanel(hasVirtualDrive, virtualDriveActive,
                                                 group ? group->State.PhysicalDisk.Value : 0,
                                                 group ? group->State.VirtualDisk.Value : 0);
-    CapacityChart chart{};
-    chart.count = static_cast<uint8_t>(plan.widths.size());
-    std::copy(plan.widths.begin(), plan.widths.end(), chart.widths);
-    std::copy(plan.colours.begin(), plan.colours.end(), chart.colours);
     SetCapacityTexts(plan);
-    LayoutCapacityBars(chart);
+    LayoutCapacityBars(plan);
 }
 
 void CFarspanDlg::SetCapacityTexts(const CapacityPlan& plan) {
@@ -39,28 +33,30 @@ void CFarspanDlg::SetCapacityTexts(const CapacityPlan& plan) {
     }
 }
 
-void CFarspanDlg::LayoutCapacityBars(CapacityChart chart) {
+// The plan's widths and colours are laid out as they are; the dialog's record keeps what the
+// selection needs: the count and where each value label went.
+void CFarspanDlg::LayoutCapacityBars(const CapacityPlan& plan) {
     for (int k = 0; k < kSegmentSlots; ++k) {
         Bar(k).Show(SW_HIDE);
         ValueLabel(k).Show(SW_HIDE);
     }
-    if (chart.count == 0 || chart.count > kSegmentSlots) return;
-    chart_.count = chart.count;
+    const size_t count = plan.widths.size();
+    if (count == 0 || count > kSegmentSlots || plan.colours.size() != count) return;
+    chart_.count = static_cast<uint8_t>(count);
     const std::vector<SegmentBox> boxes =
-        LayoutSegments(panelRect_.left, panelRect_.right,
-                       std::vector<uint8_t>(chart.widths, chart.widths + chart.count));
+        LayoutSegments(panelRect_.left, panelRect_.right, plan.widths);
     if (boxes.empty()) return;
     const int top = panelRect_.top;
     const int labelHeight = static_cast<uint16_t>(panelRect_.bottom - panelRect_.top - 36);
 
-    for (int k = 0; k < chart.count; ++k) {
+    for (int k = 0; k < static_cast<int>(count); ++k) {
         const SegmentBox& box = boxes[static_cast<size_t>(k)];
         skin::CButtonST& bar = Bar(k);
         CapacityLabel& label = ValueLabel(k);
         bar.Show(SW_SHOW);
         label.Show(SW_SHOW);
         MoveWindow(bar.Handle(), box.left, top + 3, box.width, 30, TRUE);
-        bar.SetStateColor(skin::CButtonST::IdleBackground, chart.colours[k]);
+        bar.SetStateColor(skin::CButtonST::IdleBackground, plan.colours[static_cast<size_t>(k)]);
         MoveWindow(label.Handle(), box.left, top + 33, box.width, labelHeight, TRUE);
         label.SetStateColor(skin::CButtonST::IdleBackground, RGB(255, 255, 255));
         const uint8_t code = SelectionCode(k);

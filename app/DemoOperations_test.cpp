@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/testing/DialogKit.h"
 #include "app/testing/OtherProcess.h"
 #include "res/resource.h"
 #include "win32ui/Capture.h"
@@ -22,19 +23,10 @@ using app::testing::WindowText;
 class DemoCycle {
 public:
     explicit DemoCycle(HWND dialog) : dialog_(dialog) {}
-    HWND Item(int id) const { return GetDlgItem(dialog_, id); }
-    std::string Buttons() const {
-        std::string s;
-        for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION})
-            s += IsWindowEnabled(Item(id)) ? "1" : "0";
-        return s;
-    }
-    std::wstring Text(int id) const { return WindowText(Item(id)); }
-    void Select(int line) const {
-        SendMessageW(Item(IDC_LIST_DRIVE), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
-        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVE, LBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(Item(IDC_LIST_DRIVE)));
-    }
+    HWND Item(int id) const { return app::testing::Item(dialog_, id); }
+    std::string Buttons() const { return app::testing::Buttons(dialog_); }
+    std::wstring Text(int id) const { return app::testing::TextOf(dialog_, id); }
+    void Select(int line) const { app::testing::Select(dialog_, line); }
     // Posted: the click may open a box whose answer this process has to give.
     void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
     // Waits until the program has handled everything sent or posted so far.

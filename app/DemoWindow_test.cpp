@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/testing/DialogKit.h"
 #include "app/testing/OtherProcess.h"
 #include "res/resource.h"
 #include "win32ui/Capture.h"

@@ -47,7 +47,7 @@ CFarspanDlg::CFarspanDlg(platform::DeviceIo& io, InstanceGuard* guard, ui::Windo
 const ui::MessageMap& CFarspanDlg::ClassMap() {
     static const ui::MessageEntry entries[] = {
         ui::OnMessage<&CFarspanDlg::OnMyDeviceChange>(WM_DEVICECHANGE),
-        ui::OnMessage<&CFarspanDlg::OnDeviceNodesChangedPosted>(kDeviceNodesChangedMessage),
+        ui::OnMessage<&CFarspanDlg::OnTimer>(WM_TIMER),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnCreate>(IDC_BTN_CREATE),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnRecover>(IDC_BTN_RECOVER),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnClose>(IDC_BTN_CLOSE),
@@ -198,6 +198,7 @@ void CFarspanDlg::LoadUiStrings() {
     s.rescan = LoadUiString(IDS_RESCAN);
     s.diskManagementAdvice = LoadUiString(IDS_DISK_MANAGEMENT_ADVICE);
     s.recoverWarning = LoadUiString(IDS_RECOVER_WARNING);
+    s.driveListChanged = LoadUiString(IDS_DRIVE_LIST_CHANGED);
     s.createDescription = LoadUiString(IDS_CREATE_DESCRIPTION);
     s.recoverDescription = LoadUiString(IDS_RECOVER_DESCRIPTION);
     s.partitionDescription = LoadUiString(IDS_PARTITION_DESCRIPTION);
@@ -254,20 +255,42 @@ bool CFarspanDlg::Mounted(int index) const {
     return group && group->State.Mounted == 1;
 }
 
-void CFarspanDlg::ApplyButtonsFor(int index, bool touchRecoverAndPartition) {
-    const OperationButtons buttons = ButtonsForSelection(Created(index), Mounted(index));
-    btnCreate_.Enable(buttons.createOrRescan);
-    if (buttons.recover || touchRecoverAndPartition) {
-        btnRecover_.Enable(buttons.recover);
-        btnPartition_.Enable(buttons.partition);
-    }
-}
-
 void CFarspanDlg::ApplyEmptyListButtons() {
     for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0,
                    IDC_CAPACITY_VALUE_0})
         EnableWindow(Item(id), FALSE);
     RefreshCapacityPanel(0, 0);
+}
+
+void CFarspanDlg::ShowDriveList(int remembered) {
+    listDrive_.ResetContent();
+    for (const disk::StorageGroup& group : groups_)
+        listDrive_.SetItemHeight(
+            listDrive_.AddString(FormatDriveLine(group.ModelText, group.CapacityText)), 20);
+    // A remembered line that is gone gives way to the first one; an empty list keeps the
+    // index for the next rebuild.
+    const int index = groups_.empty() || GroupAt(remembered) ? remembered : 0;
+    if (!groups_.empty()) listDrive_.SetCurSel(index);
+    ShowSelection(index);
+}
+
+void CFarspanDlg::ShowSelection(int index) {
+    selectedIndex_ = index;
+    if (groups_.empty()) {
+        ApplyEmptyListButtons();
+    } else {
+        // Every refresh applies the whole state table (Recover and Partition, the panel's
+        // plugged-in segment, and after a Recover the Create/Rescan texts included): leaving
+        // any of them as it was could offer Recover for a drive without a virtual drive, show
+        // an unplugged virtual drive as plugged in, or offer Rescan for a deleted one.
+        const bool created = Created(index), mounted = Mounted(index);
+        const OperationButtons buttons = ButtonsForSelection(created, mounted);
+        btnCreate_.Enable(buttons.createOrRescan);
+        btnRecover_.Enable(buttons.recover);
+        btnPartition_.Enable(buttons.partition);
+        RefreshCapacityPanel(created ? 1 : 0, mounted ? 1 : 0);
+    }
+    ChangeCreateButtonText();
 }
 
 void CFarspanDlg::ClearDriveList() {
@@ -279,34 +302,14 @@ void CFarspanDlg::ClearDriveList() {
 
 uint32_t CFarspanDlg::RefreshDriveList() {
     const int remembered = selectedIndex_;
-    listDrive_.ResetContent();
     groups_.clear();
     const uint32_t result = disk::ScanStorageGroups(io_, groups_);
-
-    if (groups_.empty()) {
-        ApplyEmptyListButtons();
-    } else {
-        for (const disk::StorageGroup& group : groups_)
-            listDrive_.SetItemHeight(
-                listDrive_.AddString(FormatDriveLine(group.ModelText, group.CapacityText)), 20);
-        // A remembered line that is gone gives way to the first one.
-        selectedIndex_ = GroupAt(remembered) ? remembered : 0;
-        listDrive_.SetCurSel(selectedIndex_);
-        // Recover and Partition change only for a drive with a virtual drive.
-        ApplyButtonsFor(selectedIndex_, false);
-        const bool created = Created(selectedIndex_);
-        RefreshCapacityPanel(created ? 1 : 0, created && Mounted(selectedIndex_) ? 1 : 0);
-    }
-    ChangeCreateButtonText();
+    ShowDriveList(remembered);
     return result;
 }
 
 void CFarspanDlg::OnLbnSelchangeListDrive() {
-    selectedIndex_ = listDrive_.GetCurSel();
-    const bool created = Created(selectedIndex_), mounted = Mounted(selectedIndex_);
-    ApplyButtonsFor(selectedIndex_, true);
-    RefreshCapacityPanel(created ? 1 : 0, mounted ? 1 : 0);
-    ChangeCreateButtonText();
+    ShowSelection(listDrive_.GetCurSel());
 }
 
 void CFarspanDlg::ChangeCreateButtonText() {

@@ -44,6 +44,8 @@ public:
     int SelectedIndex() const { return selectedIndex_; }
     const CapacityChart& Chart() const { return chart_; }
     const RECT& PanelRect() const { return panelRect_; }
+    // A device-node broadcast came and its rescan has not run yet.
+    bool RescanPending() const { return rescanPending_; }
 
 protected:
     const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }
@@ -54,6 +56,12 @@ protected:
     void OnBnClickedBtnCreate();
     void OnBnClickedBtnRecover();
     LRESULT OnMyDeviceChange(WPARAM event, LPARAM data);
+    // How long the rescan after device-node broadcasts waits for them to stop, and how long
+    // at most after the first one of a burst.
+    void SetRescanWait(UINT quietMilliseconds, UINT ceilingMilliseconds) {
+        rescanQuiet_ = quietMilliseconds;
+        rescanCeiling_ = ceilingMilliseconds;
+    }
 
 private:
     // Group fields by list index; an index that names no group reads as an empty group.
@@ -61,7 +69,11 @@ private:
     bool Created(int index) const;
     bool Mounted(int index) const;
     disk::StorageGroup* GroupAt(int index);
-    void ApplyButtonsFor(int index, bool touchRecoverAndPartition);
+    // The one way the list and the selection reach the screen: the lines of groups_ with the
+    // remembered line selected (the first when it is gone), and the buttons, texts and panel
+    // of the selected group.
+    void ShowDriveList(int remembered);
+    void ShowSelection(int index);
     void ApplyEmptyListButtons();
 
     // What the user sees of the selected group before an operation, so that a failed request
@@ -75,10 +87,11 @@ private:
     void RestoreVisibleState(int index, const VisibleState& state);
     void ReportFailure(int index, const VisibleState& before, uint32_t code);
 
-    // The rebuild that a burst of device-node broadcasts asked for, run once; the dialog
-    // posts this message to itself.
-    static constexpr UINT kDeviceNodesChangedMessage = WM_APP + 0x14;
-    LRESULT OnDeviceNodesChangedPosted(WPARAM, LPARAM);
+    // The rescan that a burst of device-node broadcasts asks for, run once the burst is over.
+    static constexpr UINT_PTR kRescanTimer = 0x5245;
+    void ScheduleRescan();
+    LRESULT OnTimer(WPARAM id, LPARAM);
+    void RunRescan();
     void SetUpImageButtons();
 
     void OnBnClickedBtnClose();
@@ -91,7 +104,7 @@ private:
 
     // The capacity panel (CapacityPanel.cpp).
     void SetCapacityTexts(const CapacityPlan& plan);
-    void LayoutCapacityBars(CapacityChart chart);
+    void LayoutCapacityBars(const CapacityPlan& plan);
     void HighlightCapacityLabel(uint8_t selectionCode);
     void DrawCapacitySelection();
     skin::CButtonST& Bar(int segment);
@@ -123,14 +136,16 @@ private:
     struct UiStrings {
         std::wstring drive, maxUsableSize, availableDrives, physical, virtualDrive;
         std::wstring create, recover, partition, rescan;
-        std::wstring diskManagementAdvice, recoverWarning;
+        std::wstring diskManagementAdvice, recoverWarning, driveListChanged;
         std::wstring createDescription, recoverDescription, partitionDescription, rescanDescription;
     } strings_;
 
     disk::StorageGroupList groups_;
     int selectedIndex_ = 0;
     BOOL deviceChangeBusy_ = FALSE;
-    bool rebuildPosted_ = false;  // a rebuild message is waiting in the queue
+    bool rescanPending_ = false;
+    DWORD burstStart_ = 0;  // tick count of the burst's first broadcast
+    UINT rescanQuiet_ = 150, rescanCeiling_ = 1000;
     RECT panelRect_{};
     CapacityChart chart_{};
     skin::CLabel buildLabel_;

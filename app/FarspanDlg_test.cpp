@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/demo/BuiltInScenario.h"
+#include "app/testing/DialogFixture.h"
 #include "res/resource.h"
 #include "sim/Scenario.h"
 #include "win32ui/Capture.h"
@@ -21,7 +22,8 @@ constexpr COLORREF kLightGrey = 0xD1D1D1, kGrey = 0x808080;
 // The dialog with its capacity frame given a chosen width before the panel is measured.
 class TestDialog : public CFarspanDlg {
 public:
-    TestDialog(platform::DeviceIo& io, int frameWidth) : CFarspanDlg(io), frameWidth_(frameWidth) {}
+    TestDialog(platform::DeviceIo& io, int frameWidth = 0)
+        : CFarspanDlg(io), frameWidth_(frameWidth) {}
     using CFarspanDlg::Item;
 
 protected:
@@ -57,28 +59,8 @@ private:
     COLORREF previous_;
 };
 
-class FarspanDlgTest : public ::testing::Test {
+class FarspanDlgTest : public testing::DialogFixture<TestDialog> {
 protected:
-    void Open(const char* scenario = demo::kBuiltInScenario, int frameWidth = 0) {
-        std::string error;
-        ASSERT_TRUE(sim::LoadScenario(scenario, machine, error)) << error;
-        dialog = std::make_unique<TestDialog>(machine, frameWidth);
-        ASSERT_TRUE(dialog->CreateModeless());
-        // Away from the screen origin, so that screen and client coordinates differ.
-        SetWindowPos(dialog->Handle(), HWND_TOP, 70, 50, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-        Repaint();
-        EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine.Outstanding());
-    }
-    void TearDown() override {
-        if (dialog) dialog->DestroyWindow();
-    }
-
-    HWND Item(int id) const { return GetDlgItem(dialog->Handle(), id); }
-    std::wstring TextOf(int id) const {
-        wchar_t text[256] = L"";
-        GetWindowTextW(Item(id), text, 256);
-        return text;
-    }
     bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
     bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
     RECT ClientRectOf(int id) const {
@@ -86,18 +68,6 @@ protected:
         GetWindowRect(Item(id), &r);
         MapWindowPoints(nullptr, dialog->Handle(), reinterpret_cast<POINT*>(&r), 2);
         return r;
-    }
-    void Select(int line) {
-        SendMessageW(Item(IDC_LIST_DRIVE), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
-        SendMessageW(dialog->Handle(), WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVE, LBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(Item(IDC_LIST_DRIVE)));
-        Repaint();
-    }
-    void Repaint() { ui::RepaintNow(dialog->Handle()); }
-    // The operation buttons as "create recover partition", 1 for enabled.
-    std::string Buttons() const {
-        return std::string(Enabled(IDC_BTN_CREATE) ? "1" : "0") +
-               (Enabled(IDC_BTN_RECOVER) ? "1" : "0") + (Enabled(IDC_BTN_PARTITION) ? "1" : "0");
     }
     // A control's pixels as the dialog shows them, top row first.
     ui::Pixels PixelsOf(int id) {
@@ -122,9 +92,6 @@ protected:
         const RECT r = ClientRectOf(id);
         return ui::CaptureClient(dialog->Handle()).At(r.left + dx, r.top + dy);
     }
-
-    sim::SimulatedMachine machine;
-    std::unique_ptr<TestDialog> dialog;
 };
 
 // Lines of the built-in machine: 0 has a plugged-in virtual drive, 1 none, 2 one that is
@@ -161,26 +128,26 @@ TEST_F(FarspanDlgTest, ButtonsAndTextsFollowTheSelectedDrive) {
     EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.",
               TextOf(IDC_CREATE_DESCRIPTION));
 
-    machine.ClearRecords();
+    machine().ClearRecords();
     Select(2);  // not plugged in: Rescan, and it can be used
     EXPECT_EQ("111", Buttons());
     EXPECT_EQ(L"Rescan", TextOf(IDC_BTN_CREATE));
     EXPECT_EQ(L"Rescan the virtual drive.", TextOf(IDC_CREATE_DESCRIPTION));
-    ASSERT_EQ(1u, machine.DebugLines().size());
-    EXPECT_EQ(L"ChangeCreateButtonText Set Rescan TEXT.\n", machine.DebugLines()[0]);
+    ASSERT_EQ(1u, machine().DebugLines().size());
+    EXPECT_EQ(L"ChangeCreateButtonText Set Rescan TEXT.\n", machine().DebugLines()[0]);
 
     Select(2);  // the same state again writes nothing
-    EXPECT_EQ(1u, machine.DebugLines().size());
+    EXPECT_EQ(1u, machine().DebugLines().size());
     Select(1);
     EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
     EXPECT_EQ(L"Create a virtual drive on the storage space beyond 2048 GB.",
               TextOf(IDC_CREATE_DESCRIPTION));
-    EXPECT_EQ(L"ChangeCreateButtonText Set Create TEXT.\n", machine.DebugLines().back());
+    EXPECT_EQ(L"ChangeCreateButtonText Set Create TEXT.\n", machine().DebugLines().back());
 
     // No line selected reads as a drive without a virtual drive.
     Select(-1);
     EXPECT_EQ("100", Buttons());
-    EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine.Outstanding());
+    EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine().Outstanding());
 }
 
 TEST_F(FarspanDlgTest, AtStartUpTheTextsFollowADriveInTheRescanState) {
@@ -200,7 +167,7 @@ TEST_F(FarspanDlgTest, ARebuildWithoutTheRememberedLineSelectsTheFirst) {
     Open();
     Select(2);
     // Drive 3's partition style can no longer be read: the rebuilt list has two lines.
-    machine.InjectFault({sim::Call::DeviceIoControl, 21, 0, 0x70048u, 3});
+    machine().InjectFault({sim::Call::DeviceIoControl, 21, 0, 0x70048u, 3});
     dialog->RefreshDriveList();
     Repaint();
     EXPECT_EQ(2, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCOUNT, 0, 0));
@@ -209,7 +176,7 @@ TEST_F(FarspanDlgTest, ARebuildWithoutTheRememberedLineSelectsTheFirst) {
     EXPECT_EQ("011", Buttons());
     EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
     EXPECT_EQ(kBlue, PixelIn(IDC_CAPACITY_BAR_1, 4, 4));
-    EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine.Outstanding());
+    EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine().Outstanding());
 }
 
 TEST_F(FarspanDlgTest, AnEmptyListDisablesEveryOperation) {
@@ -272,6 +239,21 @@ TEST_F(FarspanDlgTest, ThePanelSplitsThePlugInDriveInTenths) {
     EXPECT_FALSE(Enabled(IDC_CAPACITY_VALUE_0));
 }
 
+// Every image button is drawn by the skin, and the texts keep their colours: white on the bars,
+// black on the value labels, the skin's ink on the operation buttons.
+TEST_F(FarspanDlgTest, TheSkinDrawsEveryButtonInItsColours) {
+    Open();
+    for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_BTN_CLOSE,
+                   IDC_BTN_MINIMIZE, IDC_BTN_LIVEUPDATE, IDC_BTN_HELP})
+        EXPECT_EQ(BS_OWNERDRAW, GetWindowLongW(Item(id), GWL_STYLE) & 0xF) << id;
+    auto has = [](const ui::Pixels& pixels, COLORREF colour) {
+        return std::find(pixels.rows.begin(), pixels.rows.end(), colour) != pixels.rows.end();
+    };
+    EXPECT_TRUE(has(PixelsOf(IDC_CAPACITY_BAR_0), kWhite));
+    EXPECT_TRUE(has(PixelsOf(IDC_CAPACITY_VALUE_0), RGB(0, 0, 0)));
+    EXPECT_TRUE(has(PixelsOf(IDC_BTN_RECOVER), RGB(24, 48, 84)));
+}
+
 // The close button's images are palette bitmaps, which LR_LOADTRANSPARENT recolours: their
 // key pixels take the window colour. Idle and hovered, the button looks the same whatever
 // that colour is, and hovered it shows its red backdrop.
@@ -288,8 +270,7 @@ TEST_F(FarspanDlgTest, TheCloseButtonLooksTheSameUnderAnyWindowColour) {
         Hover(IDC_BTN_CLOSE);
         looks.hovered = PixelsOf(IDC_BTN_CLOSE);
         SetCursorPos(5, 1000);
-        dialog->DestroyWindow();
-        dialog.reset();
+        Close();
         return looks;
     };
     const COLORREF red = RGB(200, 50, 50);

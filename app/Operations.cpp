@@ -3,6 +3,9 @@
 #include "app/FarspanDlg.h"
 
 #include <dbt.h>
+
+#include <algorithm>
+
 #include "app/DriveListRules.h"
 #include "app/StorageGroupRules.h"
 #include "app/SystemError.h"
@@ -75,8 +78,11 @@ void CFarspanDlg::ReportFailure(int index, const VisibleState& before, uint32_t 
 void CFarspanDlg::OnBnClickedBtnCreate() {
     const int index = selectedIndex_;
     disk::StorageGroup* group = GroupAt(index);
-    // With no drive selected there is nothing to create a virtual drive for.
-    if (!group) return;
+    // With no drive selected there is nothing to create a virtual drive for, and a drive whose
+    // virtual drive is plugged in gets no second plug-in.
+    if (!group ||
+        !ButtonsForSelection(group->State.Created == 1, group->State.Mounted == 1).createOrRescan)
+        return;
     const VisibleState before = CaptureVisibleState(index);
     const int driveNumber = group->PhysicalDriveNumber;
     uint32_t serialNo = group->SerialNo;
@@ -88,10 +94,7 @@ void CFarspanDlg::OnBnClickedBtnCreate() {
         // The bus driver knows a virtual drive by its serial number, whatever drive it extends.
         if (const uint32_t rc = busctl::PlugInVirtualDisk(io_, serialNo, name))
             return ReportFailure(index, before, rc);
-        RefreshCapacityPanel(1, 1);
-        btnCreate_.Enable(false);
-        btnRecover_.Enable(true);
-        btnPartition_.Enable(true);
+        ShowSelection(index);
         return;
     }
 
@@ -102,7 +105,10 @@ void CFarspanDlg::OnBnClickedBtnCreate() {
     // The number is taken by a virtual drive this list does not show: one more try.
     if (rc == kErrorInvalidParameter) rc = busctl::PlugInVirtualDisk(io_, ++serialNo, name);
     if (rc) return ReportFailure(index, before, rc);
-    if (disk::StorageGroup* created = GroupAt(index)) created->SerialNo = serialNo;
+    // Plugged in, whatever the re-read below manages to read: a drive left looking unplugged
+    // would offer Rescan, a second plug-in of a live virtual drive.
+    group->SerialNo = serialNo;
+    group->State.Mounted = 1;
     RefreshSelectedGroup(driveNumber, index, serialNo);
 }
 
@@ -111,33 +117,30 @@ uint32_t CFarspanDlg::RefreshSelectedGroup(int physicalDriveNumber, int index, u
                             ? kErrorInvalidParameter
                             : disk::RefreshStorageGroup(io_, groups_, static_cast<size_t>(index),
                                                         physicalDriveNumber, serialNo);
-    if (groups_.empty()) {
-        ApplyEmptyListButtons();
-    } else if (GroupAt(index)) {
-        ApplyButtonsFor(index, false);
-        const bool created = Created(index);
-        RefreshCapacityPanel(created ? 1 : 0, created ? 1 : 0);
-    }
-    ChangeCreateButtonText();
+    ShowSelection(index);
     return rc;
 }
 
 void CFarspanDlg::OnBnClickedBtnRecover() {
-    const int index = selectedIndex_;
-    if (!GroupAt(index)) return;
+    const disk::StorageGroup* clicked = GroupAt(selectedIndex_);
+    if (!clicked) return;
+    // The question runs a message loop of its own, in which the list can be rebuilt: the user
+    // answers for the drive they saw, so that drive is what the answer applies to.
+    const disk::StorageGroup asked = *clicked;
     if (MessageBoxW(Handle(), strings_.recoverWarning.c_str(), L"Notice", MB_YESNO) != IDYES)
         return;
+    const int index = selectedIndex_;
     disk::StorageGroup* group = GroupAt(index);
-    if (!group) return;
+    if (!group || !SameVirtualDrive(*group, asked)) {
+        MessageBoxW(Handle(), strings_.driveListChanged.c_str(), L"Overreach",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     const VisibleState before = CaptureVisibleState(index);
-    const uint32_t serialNo = group->SerialNo;
     group->State.Created = 0;
-    if (const uint32_t rc = busctl::UnplugVirtualDisk(io_, serialNo, group->DeviceObjectName))
+    if (const uint32_t rc = busctl::UnplugVirtualDisk(io_, asked.SerialNo, asked.DeviceObjectName))
         return ReportFailure(index, before, rc);
-    btnCreate_.Enable(true);
-    btnRecover_.Enable(false);
-    btnPartition_.Enable(false);
-    RefreshCapacityPanel(0, 0);
+    ShowSelection(index);
 }
 
 // --- device changes ------------------------------------------------------------------------
@@ -146,13 +149,8 @@ LRESULT CFarspanDlg::OnMyDeviceChange(WPARAM event, LPARAM data) {
     auto note = [this](const wchar_t* line) { io_.OutputDebugStringW(line); };
     switch (event) {
         case DBT_DEVNODES_CHANGED:
-            if (deviceChangeBusy_) break;
             note(L"OnMyDeviceChange Info - DBT_DEVNODES_CHANGED\n");
-            // The system sends one of these for every device node that changes, several for
-            // one plug-in. A rescan waits on every qualifying drive, so the whole burst is
-            // answered by one rescan, once the queue has taken it in.
-            if (!rebuildPosted_)
-                rebuildPosted_ = PostMessageW(Handle(), kDeviceNodesChangedMessage, 0, 0) != FALSE;
+            ScheduleRescan();
             break;
         case DBT_QUERYCHANGECONFIG:
             note(L"OnMyDeviceChange Info - DBT_QUERYCHANGECONFIG\n");
@@ -193,15 +191,36 @@ LRESULT CFarspanDlg::OnMyDeviceChange(WPARAM event, LPARAM data) {
     return 0;
 }
 
-LRESULT CFarspanDlg::OnDeviceNodesChangedPosted(WPARAM, LPARAM) {
-    // Broadcasts from here on ask for a rescan of their own: they may come after this one
-    // has read the drives they changed.
-    rebuildPosted_ = false;
-    if (deviceChangeBusy_) return 0;
+// The system sends a device-node broadcast for every node that changes, several for one
+// plug-in, one after another, each waiting for its answer. A rescan waits on every qualifying
+// drive, so the broadcast only starts (or restarts) a short wait, and one rescan follows the
+// burst once it has been quiet that long. A burst that never stops is still answered within
+// the ceiling.
+void CFarspanDlg::ScheduleRescan() {
+    const DWORD now = GetTickCount();
+    if (!rescanPending_) burstStart_ = now;
+    rescanPending_ = true;
+    const DWORD waited = now - burstStart_;
+    const UINT wait = waited >= rescanCeiling_
+                          ? USER_TIMER_MINIMUM
+                          : std::min<UINT>(rescanQuiet_, rescanCeiling_ - waited);
+    // Without a timer the change is read at once rather than never.
+    if (!SetTimer(Handle(), kRescanTimer, wait, nullptr)) RunRescan();
+}
+
+LRESULT CFarspanDlg::OnTimer(WPARAM id, LPARAM) {
+    if (id == kRescanTimer) RunRescan();
+    return 0;
+}
+
+void CFarspanDlg::RunRescan() {
+    KillTimer(Handle(), kRescanTimer);
+    // Broadcasts from here on start a new wait: they may come after this scan has read the
+    // drives they changed.
+    rescanPending_ = false;
     deviceChangeBusy_ = TRUE;
     UpdateStorageGroupEx1();
     deviceChangeBusy_ = FALSE;
-    return 0;
 }
 
 uint32_t CFarspanDlg::UpdateStorageGroupEx1() {
@@ -215,27 +234,13 @@ uint32_t CFarspanDlg::UpdateStorageGroupEx1() {
     if (lines == static_cast<int>(fresh.size()) && SameStorageGroups(groups_, fresh)) return rc;
     if (lines != static_cast<int>(fresh.size())) remembered = 0;
 
-    listDrive_.ResetContent();
     groups_ = std::move(fresh);
-    if (groups_.empty()) {
-        ApplyEmptyListButtons();
-    } else {
-        // An index that names no line any more gives way to the first one.
-        if (!GroupAt(remembered)) remembered = 0;
-        for (size_t i = 0; i < groups_.size(); ++i) {
-            const disk::StorageGroup& group = groups_[i];
-            const std::wstring line = L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = " +
-                                      FieldText(group.State.VirtualDisk.FriendlyName) + L"\n";
-            io_.OutputDebugStringW(line.c_str());
-            listDrive_.SetItemHeight(
-                listDrive_.AddString(FormatDriveLine(group.ModelText, group.CapacityText)), 20);
-        }
-        selectedIndex_ = remembered;
-        ApplyButtonsFor(selectedIndex_, true);
-        RefreshCapacityPanel(Created(selectedIndex_) ? 1 : 0, Mounted(selectedIndex_) ? 1 : 0);
-        listDrive_.SetCurSel(selectedIndex_);
+    for (const disk::StorageGroup& group : groups_) {
+        const std::wstring line = L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = " +
+                                  FieldText(group.State.VirtualDisk.FriendlyName) + L"\n";
+        io_.OutputDebugStringW(line.c_str());
     }
-    ChangeCreateButtonText();
+    ShowDriveList(remembered);
     return rc;
 }
 

@@ -39,6 +39,11 @@ bool SameStorageGroup(const disk::StorageGroup& a, const disk::StorageGroup& b) 
            SameDescriptor(a.State.VirtualDisk, b.State.VirtualDisk);
 }
 
+bool SameVirtualDrive(const disk::StorageGroup& a, const disk::StorageGroup& b) {
+    return a.PhysicalDriveNumber == b.PhysicalDriveNumber &&
+           a.DeviceObjectName == b.DeviceObjectName && a.SerialNo == b.SerialNo;
+}
+
 bool SameStorageGroups(const disk::StorageGroupList& a, const disk::StorageGroupList& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), SameStorageGroup);
 }

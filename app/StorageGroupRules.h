@@ -20,6 +20,10 @@ uint32_t FindFreeSerialNo(const disk::StorageGroupList& groups, uint32_t current
 // answer do not count.
 bool SameStorageGroup(const disk::StorageGroup& a, const disk::StorageGroup& b);
 
+// The same drive with the same virtual drive: drive number, device object name and serial
+// number. What an operation confirmed by the user may still act on.
+bool SameVirtualDrive(const disk::StorageGroup& a, const disk::StorageGroup& b);
+
 // The same groups in the same order.
 bool SameStorageGroups(const disk::StorageGroupList& a, const disk::StorageGroupList& b);
 

@@ -38,6 +38,8 @@
 #define IDS_RESCAN_DESCRIPTION 142
 #define IDS_DISK_MANAGEMENT_ADVICE 300
 #define IDS_RECOVER_WARNING 301
+// Recover answered Yes after the drive list changed under the question.
+#define IDS_DRIVE_LIST_CHANGED 302
 
 // The controls of the main dialog. The captions "Virtual", "Physical", "Drive :" (twice) and
 // "Max. Usable Size(GB):" and the four blank value fields are kept hidden; the blank fields

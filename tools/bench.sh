@@ -20,3 +20,8 @@ done
 echo "of which the background bitmap 313 (440 x 560, 24-bit): $(stat -c %s res/bitmaps/background.bmp) bytes"
 tools/check-imports i686-w64-mingw32-objdump tools/windows-imports.txt build/win32/app/Overreach.exe \
     build/win32/setup/Rigwell.dll
+# The window blocked after a Create, and bursts of 5, 10 and 20 device-node broadcasts sent to
+# the demonstration build from another process as the system sends them (one after another,
+# each waiting for its answer): the shipping toolchain's files, under 32-bit Wine.
+(cd build/win32/app && ../../../tools/wine-run ../../win64/wineprefix ./CreateBenchmark.exe 3 &&
+    ../../../tools/wine-run ../../win64/wineprefix ./CreateBenchmark.exe --bursts)

@@ -1,8 +1,15 @@
 // How long the main dialog cannot repaint after a Create, on a simulated machine with four
 // qualifying drives that takes the product's own time for its waits and broadcasts its device
-// changes from another thread as the system does (three per plug-in). Once as the program
-// does it, the burst answered by one rescan, and once rescanning for every broadcast.
+// changes from another thread as the system does (three per plug-in, each sent and waited
+// for). Once as the program does it, the burst answered by one rescan, and once rescanning for
+// every broadcast.
 //   CreateBenchmark.exe [rounds]
+// With --bursts, the demonstration build is started as a process of its own on the same
+// machine, and after a Create on one of its lines this process sends it bursts of 5, 10 and
+// 20 DBT_DEVNODES_CHANGED one after another, each SendMessageW waiting for the answer: how
+// long each send took, how many scans the burst cost, and whether the list then shows the
+// machine as it is.
+//   CreateBenchmark.exe --bursts [OverreachDemo.exe]
 #include <windows.h>
 
 #include <dbt.h>
@@ -10,11 +17,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/FarspanDlg.h"
 #include "app/demo/DeviceBroadcaster.h"
+#include "busctl/BusProtocol.h"
 #include "res/resource.h"
 #include "sim/Scenario.h"
 #include "win32ui/Window.h"
@@ -29,7 +39,6 @@ drive 3 size=4000787030016 product="Drive Three"
 drive 4 size=4000787030016 product="Drive Four"
 )";
 constexpr int kQualifying = 4;
-constexpr uint32_t kLookupSerial = 0x2A4014;
 
 // The dialog as it would be without coalescing: a full rescan for every broadcast.
 class RescanPerBroadcast : public app::CFarspanDlg {
@@ -107,7 +116,7 @@ bool RunRound(Round& round) {
         machine.SetDeviceChangeObserver(nullptr);
     }
     size_t lookups = 0;
-    for (const auto& r : machine.BusRequests()) lookups += r.code == kLookupSerial;
+    for (const auto& r : machine.BusRequests()) lookups += r.code == busctl::BUS_LOOKUP_SERIAL;
     round.scans = lookups / kQualifying;
     dialog.DestroyWindow();
     return true;
@@ -131,9 +140,124 @@ bool Report(const char* name, int rounds) {
     return true;
 }
 
+// --- bursts sent from another process ------------------------------------------------------
+
+struct DemoWindow {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindDemoDialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DemoWindow*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->process || !IsWindowVisible(window) || !GetDlgItem(window, IDC_LIST_DRIVE))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+size_t SerialLookups(HWND dialog) {
+    return reinterpret_cast<uintptr_t>(GetPropW(dialog, L"OverreachDemo.SerialLookups"));
+}
+
+std::string Buttons(HWND dialog) {
+    std::string s;
+    for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION})
+        s += IsWindowEnabled(GetDlgItem(dialog, id)) ? "1" : "0";
+    return s;
+}
+
+// Waits until the count has not moved for a while: the last rescan is over.
+size_t SettledLookups(HWND dialog) {
+    size_t last = SerialLookups(dialog);
+    for (DWORD quiet = 0; quiet < 1500; quiet += 100) {
+        Sleep(100);
+        const size_t now = SerialLookups(dialog);
+        if (now != last) quiet = 0;
+        last = now;
+    }
+    return last;
+}
+
+int RunBursts(const std::wstring& demo) {
+    wchar_t folder[MAX_PATH] = L"", scenario[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"ovr", 0, scenario);
+    FILE* file = _wfopen(scenario, L"wb");
+    if (!file) return 1;
+    std::fputs(kFourDrives, file);
+    std::fclose(file);
+
+    // The demonstration leaves the system's broadcasts to this process.
+    SetEnvironmentVariableW(L"OVERREACH_DEMO_BROADCASTS", L"caller");
+    std::wstring command = L"\"" + demo + L"\" \"" + scenario + L"\"";
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::fprintf(stderr, "cannot start the demonstration (%lu)\n", GetLastError());
+        DeleteFileW(scenario);
+        return 1;
+    }
+    DemoWindow search{process.dwProcessId, nullptr};
+    for (int k = 0; k < 300 && !search.found; ++k) {
+        Sleep(100);
+        EnumWindows(FindDemoDialog, reinterpret_cast<LPARAM>(&search));
+    }
+    bool ok = search.found != nullptr;
+    HWND dialog = search.found;
+    HWND list = ok ? GetDlgItem(dialog, IDC_LIST_DRIVE) : nullptr;
+    const int sizes[] = {5, 10, 20};
+    for (int b = 0; ok && b < 3; ++b) {
+        // A Create on line b: the machine changes, and the broadcasts are this process's.
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(b), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_LIST_DRIVE, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_BTN_CREATE, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_BTN_CREATE)));
+        const size_t before = SettledLookups(dialog);
+
+        std::vector<double> sends;
+        for (int k = 0; k < sizes[b]; ++k) {
+            LARGE_INTEGER start, end;
+            QueryPerformanceCounter(&start);
+            SendMessageW(dialog, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+            QueryPerformanceCounter(&end);
+            sends.push_back(Milliseconds(start, end));
+            Sleep(5);  // the system's own work between two broadcasts
+        }
+        const size_t after = SettledLookups(dialog);
+        const double slowest = *std::max_element(sends.begin(), sends.end());
+        std::sort(sends.begin(), sends.end());
+        const size_t scans = (after - before) / kQualifying;
+        const bool listed = SendMessageW(list, LB_GETCOUNT, 0, 0) == kQualifying &&
+                            SendMessageW(list, LB_GETCURSEL, 0, 0) == b && Buttons(dialog) == "011";
+        std::printf(
+            "burst of %2d sent from another process: each send %.1f ms at most (median %.1f), "
+            "%zu scan(s); the list %s\n",
+            sizes[b], slowest, sends[sends.size() / 2], scans,
+            listed ? "shows the machine's last state (the drive plugged in)"
+                   : "does NOT show the machine's last state");
+        ok = slowest < 50 && scans == 1 && listed;
+    }
+    if (dialog) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    DeleteFileW(scenario);
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--bursts") {
+        std::wstring demo = L"OverreachDemo.exe";
+        if (argc > 2) demo.assign(argv[2], argv[2] + std::strlen(argv[2]));
+        return RunBursts(demo);
+    }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     std::printf("%d qualifying drives, 200 ms wait per drive read, %d rounds each\n", kQualifying,
                 rounds);

@@ -1,6 +1,10 @@
 // The demonstration build: the same program on the simulated machine, which takes the
 // product's time for its waits and broadcasts its device changes as the system does.
 //   OverreachDemo.exe [scenario-file]
+// With OVERREACH_DEMO_BROADCASTS=caller the machine's changes are not broadcast: whoever
+// drives the demonstration sends them, and can read how many bus requests for serial numbers
+// (one per qualifying drive and scan) the machine has answered from the dialog's window
+// property "OverreachDemo.SerialLookups".
 // Without a file it shows the built-in machine. With OVERREACH_DEMO_SCREENSHOT naming a PNG
 // file, it saves what the window shows once it has painted, and ends (exit code 3 when the file
 // cannot be written).
@@ -12,6 +16,7 @@
 #include "app/InstanceGuard.h"
 #include "app/demo/BuiltInScenario.h"
 #include "app/demo/DeviceBroadcaster.h"
+#include "busctl/BusProtocol.h"
 #include "sim/Scenario.h"
 #include "win32ui/Capture.h"
 #include "win32ui/Window.h"
@@ -47,6 +52,15 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
     if (std::wstring(title) != L"Overreach" || !IsWindowVisible(window)) return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
+}
+
+void CALLBACK PublishSerialLookups(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) return;
+    uintptr_t lookups = 0;
+    for (const auto& r : machine.BusRequests()) lookups += r.code == busctl::BUS_LOOKUP_SERIAL;
+    SetPropW(dialog, L"OverreachDemo.SerialLookups", reinterpret_cast<HANDLE>(lookups));
 }
 
 void CALLBACK TakeScreenshot(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -88,7 +102,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // system's broadcasts, from another thread.
     machine.SetRealWaits(true);
     app::demo::DeviceBroadcaster broadcaster;
-    machine.SetDeviceChangeObserver([&broadcaster] { broadcaster.DevicesChanged(); });
+    wchar_t broadcasts[16] = L"";
+    GetEnvironmentVariableW(L"OVERREACH_DEMO_BROADCASTS", broadcasts, 16);
+    if (std::wstring(broadcasts) == L"caller")
+        SetTimer(nullptr, 0, 50, PublishSerialLookups);
+    else
+        machine.SetDeviceChangeObserver([&broadcaster] { broadcaster.DevicesChanged(); });
 
     wchar_t path[MAX_PATH] = L"";
     if (GetEnvironmentVariableW(L"OVERREACH_DEMO_SCREENSHOT", path, MAX_PATH) > 0) {

@@ -8,10 +8,12 @@ namespace {
 BOOL CALLBACK SendToOwnWindow(HWND window, LPARAM) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    // Queued for the window's thread without waiting for it: the system does not wait on a
-    // busy window either.
+    // As the system sends it: one window after another, each send waiting for the answer.
+    // The time limit keeps a window that no longer takes messages from stopping the rest.
+    DWORD_PTR answer = 0;
     if (process == GetCurrentProcessId())
-        SendNotifyMessageW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+        SendMessageTimeoutW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_NORMAL, 5000,
+                            &answer);
     return TRUE;
 }
 
@@ -25,7 +27,12 @@ DeviceBroadcaster::DeviceBroadcaster()
 DeviceBroadcaster::~DeviceBroadcaster() {
     if (thread_) {
         SetEvent(stop_);
-        WaitForSingleObject(thread_, INFINITE);
+        // A send in progress may be waiting for this very thread: answer it meanwhile.
+        while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE) ==
+               WAIT_OBJECT_0 + 1) {
+            MSG m;
+            PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
         CloseHandle(thread_);
     }
     if (pending_) CloseHandle(pending_);

@@ -1,7 +1,8 @@
 // Delivers the machine's device changes to this process's top-level windows the way the
 // system does: WM_DEVICECHANGE with DBT_DEVNODES_CHANGED, from a thread of its own, a burst
-// per change (one for every device node that changes), arriving once the user-interface
-// thread takes its messages again, never inside the handler whose request caused it.
+// per change (one for every device node that changes), each sent and waited for, arriving once
+// the user-interface thread takes its messages again, never inside the handler whose request
+// caused it.
 #pragma once
 
 #include <windows.h>

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ public:
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
 
     void SetAnswer(int answer) { answer_ = answer; }
+    // Runs inside the box's own message loop before the box is answered, with the box already
+    // in Boxes(): what happens to the machine while the user reads the box.
+    void SetBeforeAnswer(std::function<void()> beforeAnswer) {
+        beforeAnswer_ = std::move(beforeAnswer);
+    }
     const std::vector<ShownBox>& Boxes() const { return boxes_; }
     void Clear() { boxes_.clear(); }
 
@@ -62,6 +68,7 @@ private:
         }
         self->boxes_.push_back(box);
         self->answered_ = window;
+        if (self->beforeAnswer_) self->beforeAnswer_();
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(self->answer_, BN_CLICKED), 0);
         return FALSE;
     }
@@ -77,6 +84,7 @@ private:
     HWND answered_ = nullptr;
     UINT_PTR timer_ = 0;
     std::vector<ShownBox> boxes_;
+    std::function<void()> beforeAnswer_;
 };
 
 }  // namespace app::testing

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace app::testing {
 
@@ -81,19 +80,6 @@ inline std::wstring WindowText(HWND window) {
 inline HWND WaitForWindow(DWORD processId, const wchar_t* title, DWORD milliseconds) {
     return WaitForWindow(
         processId, [&](HWND window) { return WindowText(window) == title; }, milliseconds);
-}
-
-// The lines of a list box in another process: the system copies them for LB_GETTEXT.
-inline std::vector<std::wstring> ListLines(HWND list) {
-    std::vector<std::wstring> lines;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t text[256] = L"";
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 256)
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        lines.push_back(text);
-    }
-    return lines;
 }
 
 }  // namespace app::testing
