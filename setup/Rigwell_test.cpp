@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -472,14 +473,13 @@ TEST_F(RigwellTest, RemovalExportsBringTheirOwnComAndLeaveTheThreadAsTheyFoundIt
 }
 
 // The library's COM set-up, slowed down, and WMI's first step, in the order they happen.
-CRITICAL_SECTION comEventsLock;
+std::mutex comEventsLock;
 std::vector<std::string> comEvents;
 const void* realSecurity = nullptr;
 const void* realCreate = nullptr;
 void NoteComEvent(const char* event) {
-    EnterCriticalSection(&comEventsLock);
+    const std::lock_guard<std::mutex> hold(comEventsLock);
     comEvents.push_back(event);
-    LeaveCriticalSection(&comEventsLock);
 }
 HRESULT WINAPI SlowSecurity(PSECURITY_DESCRIPTOR descriptor, LONG count,
                             SOLE_AUTHENTICATION_SERVICE* services, void* reserved1, DWORD level,
@@ -505,7 +505,6 @@ TEST_F(RigwellTest, TwoFirstCallsAtOnceBothWaitForTheComSetUp) {
     ASSERT_TRUE(create.Applied());
     realSecurity = security.Original();
     realCreate = create.Original();
-    InitializeCriticalSection(&comEventsLock);
     comEvents.clear();
 
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -523,7 +522,6 @@ TEST_F(RigwellTest, TwoFirstCallsAtOnceBothWaitForTheComSetUp) {
     SetEvent(go);
     WaitForMultipleObjects(2, threads, TRUE, INFINITE);
     for (HANDLE handle : {threads[0], threads[1], go}) CloseHandle(handle);
-    DeleteCriticalSection(&comEventsLock);
 
     EXPECT_EQ(0, results[0]);
     EXPECT_EQ(0, results[1]);
