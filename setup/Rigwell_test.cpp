@@ -343,6 +343,29 @@ TEST_F(RigwellTest, AToolPathWithATabIsQuoted) {
         startedCommands);
 }
 
+// The device removed, then an installation that cannot start: Update reports that.
+BOOL WINAPI StartAllButInstall(LPCWSTR application, LPWSTR commandLine,
+                               LPSECURITY_ATTRIBUTES process, LPSECURITY_ATTRIBUTES thread,
+                               BOOL inherit, DWORD flags, LPVOID environment, LPCWSTR directory,
+                               LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
+    if (std::wstring(commandLine).find(L" install ") != std::wstring::npos) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return CreateProcessW(application, commandLine, process, thread, inherit, flags, environment,
+                          directory, startup, info);
+}
+
+TEST_F(RigwellTest, UpdateReportsAnInstallationThatCannotStart) {
+    ImportPatch patch(library_, "CreateProcessW",
+                      reinterpret_cast<const void*>(&StartAllButInstall));
+    ASSERT_TRUE(patch.Applied());
+    HandMadeManager manager;
+    CallerStringBlock id(manager, L"ROOT\\OVERREACH", 1);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, Update(tool_, L"bus.inf ROOT\\OVERREACH", id));
+    EXPECT_EQ(Lines{tool_ + L" remove ROOT\\OVERREACH"}, log_.Lines());
+}
+
 // Install_1 with a devcon.exe the shell cannot find: the shell's import is made to look for
 // a name that does not exist, with the flags the library chose. Any window of this process
 // that appears meanwhile is counted and dismissed (a shell error box would otherwise wait
