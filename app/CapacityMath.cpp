@@ -3,32 +3,21 @@
 #include <cstddef>
 #include <cwchar>
 
+#include "disk/Capacity.h"
+#include "platform/StoreRounding.h"
+
 namespace app {
-namespace {
 
-// Rounds to single precision. The x87 unit of 32-bit builds keeps every intermediate in 80-bit
-// registers, and the compiler does not round them at casts or assignments; only a store to
-// memory does. Without it a share within about 1e-7 of a tens boundary lands on the other
-// side in the shipped program than in a build that uses SSE (and SSE2 cannot be required of
-// the old 32-bit machines this program is for).
-float Single(float value) {
-    volatile float stored = value;
-    return stored;
-}
-
-}  // namespace
-
-float CapacityGigabytes(int64_t bytes) {
-    return Single(static_cast<float>(static_cast<double>(bytes) * (1.0 / 1073741824.0)));
-}
+using disk::CapacityGigabytes;
+using platform::StoreRounded;
 
 bool ComputeCapacityTenths(int64_t physicalBytes, int64_t virtualBytes, uint8_t* physicalTenths,
                            uint8_t* virtualTenths) {
     if (physicalBytes <= 0 || virtualBytes <= 0) return false;
     const float p = CapacityGigabytes(physicalBytes);
     const float v = CapacityGigabytes(virtualBytes);
-    const float sum = Single(p + v);
-    const int pct = static_cast<int>(Single(Single(p / sum) * 100.0f));
+    const float sum = StoreRounded(p + v);
+    const int pct = static_cast<int>(StoreRounded(StoreRounded(p / sum) * 100.0f));
     uint8_t physical = 0;
     if (pct > 70)
         physical = 7;

@@ -14,9 +14,6 @@ namespace app {
 bool ComputeCapacityTenths(int64_t physicalBytes, int64_t virtualBytes, uint8_t* physicalTenths,
                            uint8_t* virtualTenths);
 
-// Gigabytes (2^30 bytes) in single precision, as the panel shows them.
-float CapacityGigabytes(int64_t bytes);
-
 struct SegmentBox {
     int left, width;
 };

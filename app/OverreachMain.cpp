@@ -7,7 +7,8 @@
 
 namespace {
 
-// In this order: the guard looks for a running copy before anything else is set up.
+// In this order: the guard looks for a running copy before anything else is set up. Before
+// any of them, the program's entry point has narrowed the DLL search (platform/DllSearch.h).
 app::InstanceGuard instanceGuard(L"Overreach");
 platform::Win32DeviceIo deviceIo;
 app::CFarspanApp theApp(deviceIo, &instanceGuard);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "platform/DeviceInterfaces.h"
 #include "platform/DeviceIo.h"
 #include "platform/DeviceResources.h"
 
@@ -10,7 +11,7 @@ namespace busctl {
 
 class BusConnection {
 public:
-    explicit BusConnection(platform::DeviceIo& io) : set_(io), detail_(io), device_(io), io_(io) {}
+    explicit BusConnection(platform::DeviceIo& io) : interfaces_(io), device_(io), io_(io) {}
 
     // Takes the first present interface of the bus class and opens its device path.
     // Returns 0 or the code of the failed step; NoInterface() tells whether it failed
@@ -20,20 +21,14 @@ public:
 
     // Which step failed, for callers that write a diagnostic line per step. Request is the
     // request sent once the device is open; Open() never reports it.
-    enum class Step { None, ClassDevs, Enumerate, DetailSize, Allocate, Detail, Open, Request };
+    using Step = platform::DeviceStep;
     Step FailedStep() const { return failedStep_; }
 
     platform::OsHandle Handle() const { return device_.Get(); }
 
 private:
-    uint32_t Fail(Step step, uint32_t error) {
-        failedStep_ = step;
-        return error;
-    }
-
-    // Destroyed in reverse order: handle closed, detail freed, set destroyed.
-    platform::DeviceInfoSetOwner set_;
-    platform::HeapBlock detail_;
+    // Destroyed in reverse order: handle closed, then the set destroyed.
+    platform::DeviceInterfaceList interfaces_;
     platform::HandleOwner device_;
     platform::DeviceIo& io_;
     bool noInterface_ = false;

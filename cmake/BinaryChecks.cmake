@@ -90,6 +90,20 @@ foreach(platform 64 32)
     ENVIRONMENT "OVERREACH_PROGRAM=$<TARGET_FILE:OverreachDemo>;OVERREACH_TEST_WINDOWS=${platform}")
 endforeach()
 
+# The demonstration build started from a folder of planted DLLs named like those it and the
+# system's DLLs load by name takes none of them, on both platforms; the test build's copy
+# without the start-up restriction takes one.
+get_property(planted_overrides GLOBAL PROPERTY OVERREACH_PLANTED_DLL_OVERRIDES)
+foreach(platform 64 32)
+  add_test(NAME shipping_planted_dlls_on${platform}bitWindows
+           COMMAND ${on${platform}} ${OVERREACH_TEST_BUILD}/app/planted_dll_test.exe
+           WORKING_DIRECTORY ${OVERREACH_TEST_BUILD}/app)
+  set_tests_properties(shipping_planted_dlls_on${platform}bitWindows PROPERTIES TIMEOUT 120
+    ENVIRONMENT "OVERREACH_PROGRAM=$<TARGET_FILE:OverreachDemo>")
+  set_property(TEST shipping_planted_dlls_on${platform}bitWindows APPEND PROPERTY ENVIRONMENT
+               "${planted_overrides}")
+endforeach()
+
 # The support tool scans an example machine.
 add_test(NAME shipping_scan
          COMMAND ${on64} $<TARGET_FILE:OverreachScan> ${CMAKE_SOURCE_DIR}/console/examples/mixed.scenario)

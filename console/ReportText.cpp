@@ -99,6 +99,17 @@ std::string Failure(const DriveFindings& f) {
     return text + "; the scan takes code 2 as \"no drive\" and goes on";
 }
 
+// 2^32 block addresses reach bytesPerBlock / 256 TiB.
+std::string BlockSizeText(uint32_t bytesPerBlock) {
+    const std::string blocks = Format("%u bytes per block, not 512", bytesPerBlock);
+    if (bytesPerBlock < 512)
+        return blocks + ": the virtual drive is made for drives whose MBR ends at 2048 GiB";
+    const std::string reach = bytesPerBlock % 256 == 0 ? Format("%u TiB", bytesPerBlock / 256)
+                                                       : Format("%.2f TiB", bytesPerBlock / 256.0);
+    return blocks + ": MBR then reaches " + reach +
+           ", so a virtual drive past 2048 GiB would show the same bytes twice";
+}
+
 std::string ReasonText(const DriveFindings& f) {
     switch (f.reason) {
         case Reason::None:
@@ -106,6 +117,8 @@ std::string ReasonText(const DriveFindings& f) {
         case Reason::NotBeyondLimit:
             return "not larger than 2048 GiB (" + Decimal(f.size->DiskSize) +
                    (f.size->DiskSize == kLimitBytes ? " bytes, exactly 2^41)" : " bytes)");
+        case Reason::BlockSize:
+            return BlockSizeText(f.size->BytesPerBlock);
         case Reason::PartitionStyle:
             return *f.partitionStyle == disk::kPartitionStyleGpt
                        ? "GPT partition table"
@@ -145,6 +158,8 @@ const char* ReasonKey(const DriveEntry& d) {
             return nullptr;
         case Reason::NotBeyondLimit:
             return "not-beyond-limit";
+        case Reason::BlockSize:
+            return "block-size";
         case Reason::PartitionStyle:
             return "partition-style";
         case Reason::ExcludedModel:

@@ -1,12 +1,10 @@
 #include "console/ScanReport.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "busctl/BusConnection.h"
 #include "disk/DriveQueries.h"
-#include "platform/DeviceResources.h"
-#include "platform/Utf16.h"
+#include "platform/DeviceInterfaces.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -17,19 +15,6 @@ namespace console {
 using namespace platform;
 
 namespace {
-
-// The device number of the disk behind one interface path, or -1 when it cannot be read.
-int DeviceNumberOf(DeviceIo& io, const std::wstring& path) {
-    HandleOwner device(io);
-    if (io.CreateFileW(path.c_str(), 0, kFileShareReadWrite, kOpenExisting, 0, device.Receive()))
-        return -1;
-    uint32_t number[3] = {};  // STORAGE_DEVICE_NUMBER: type, number, partition
-    uint32_t returned = 0;
-    if (io.DeviceIoControl(device.Get(), kIoctlStorageGetDeviceNumber, nullptr, 0, number,
-                           sizeof(number), &returned))
-        return -1;
-    return static_cast<int>(number[1]);
-}
 
 #ifdef _WIN32
 std::wstring FromSystem(uint32_t code) {
@@ -156,36 +141,15 @@ void ScanReport::CheckAfterScan(DeviceIo& io) {
 }
 
 uint32_t ListDiskDeviceNumbers(DeviceIo& io, std::vector<int>& numbers) {
-    DeviceInfoSetOwner set(io);
-    if (const uint32_t e =
-            io.GetClassDevs(kDiskInterfaceClass,
-                            kDigcfPresent | kDigcfProfile | kDigcfDeviceInterface, set.Receive()))
-        return e;
-    for (uint32_t index = 0;; ++index) {
-        DeviceInterfaceData data{};
-        data.cbSize = sizeof(data);
-        if (const uint32_t e =
-                io.EnumDeviceInterfaces(set.Get(), kDiskInterfaceClass, index, &data))
-            return e == kErrorNoMoreItems ? kErrorSuccess : e;
-        uint32_t required = 0;
-        const uint32_t sizeError =
-            io.GetDeviceInterfaceDetail(set.Get(), data, nullptr, 0, &required, nullptr);
-        if (sizeError != kErrorInsufficientBuffer)
-            return sizeError != kErrorSuccess ? sizeError : kErrorInvalidData;
-        if (required <= kInterfaceDetailPathOffset) return kErrorInvalidData;
-        HeapBlock detail(io);
-        if (const uint32_t e = detail.Allocate(required, true)) return e;
-        const uint32_t cbSize = kInterfaceDetailFixedSize;
-        std::memcpy(detail.Bytes(), &cbSize, sizeof(cbSize));
-        if (const uint32_t e = io.GetDeviceInterfaceDetail(set.Get(), data, detail.Bytes(),
-                                                           required, nullptr, nullptr))
-            return e;
-        const std::wstring path = FromUtf16Bytes(detail.Bytes() + kInterfaceDetailPathOffset,
-                                                 required - kInterfaceDetailPathOffset);
-        // A disk that cannot be asked is left out; the others are still worth listing.
-        const int number = DeviceNumberOf(io, path);
-        if (number >= 0) numbers.push_back(number);
-    }
+    DeviceStep failedStep = DeviceStep::None;
+    const uint32_t e = WalkDiskInterfaces(
+        io,
+        [&numbers](const DiskInterface& disk) {
+            numbers.push_back(static_cast<int>(disk.deviceNumber));
+            return false;
+        },
+        &failedStep);
+    return e == kErrorNoMoreItems ? kErrorSuccess : e;
 }
 
 std::wstring SystemErrorText(uint32_t code) {

@@ -77,8 +77,9 @@ private:
     std::vector<std::wstring> afterScan_;
 };
 
-// Walks every disk interface and collects the device numbers it finds, in the system's
-// order. Returns 0 or the code of the failed step.
+// Walks every disk interface, as the program's own walk does, and collects the device
+// numbers in the system's order. Returns 0 or the code of the step that failed; a disk
+// whose number cannot be read ends the listing there, as it ends the program's walk.
 uint32_t ListDiskDeviceNumbers(platform::DeviceIo& io, std::vector<int>& numbers);
 
 // The system's text for a Win32 error code, on one line. Windows is asked first; elsewhere,

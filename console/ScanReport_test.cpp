@@ -8,7 +8,9 @@
 #include <sstream>
 
 #include "console/testing/JsonReader.h"
+#include "disk/DeviceObjectName.h"
 #include "platform/Utf16.h"
+#include "platform/testing/ForwardingDeviceIo.h"
 #include "sim/Scenario.h"
 #include "sim/SimulatedMachine.h"
 
@@ -143,6 +145,99 @@ TEST(ScanReportTest, EachDriveNumberHasOneVerdictLineWithItsReason) {
     EXPECT_EQ(sim::SimulatedMachine::Resources{}, s.machine.Outstanding());
 }
 
+TEST(ScanReportTest, ADriveWithBlocksOtherThan512BytesIsNotOfferedAndTheVerdictSaysWhy) {
+    Scanned s(
+        "drive 0 size=3000592982016 product=\"BIG4K\" blocksize=4096\n"
+        "drive 1 size=20000588955648 product=\"HUGE4K\" blocksize=4096\n"
+        "drive 2 size=3000592982016 product=\"PLAIN\" blocksize=512\n"
+        "drive 3 size=3000592982016 product=\"ODD\" blocksize=520\n"
+        "drive 4 size=1000204886016 product=\"SMALL4K\" blocksize=4096\n"
+        "drive 5 size=3000592982016 product=\"TINY\" blocksize=256\n");
+    const std::string why =
+        " bytes per block, not 512: MBR then reaches 16 TiB, so a virtual drive past 2048 GiB "
+        "would show the same bytes twice";
+    EXPECT_TRUE(s.HasLine("Drive 0: BIG4K, 2794.52 GiB - not offered: 4096" + why));
+    EXPECT_TRUE(s.HasLine("Drive 1: HUGE4K, 18627.00 GiB - not offered: 4096" + why));
+    EXPECT_TRUE(s.HasLine("Drive 2: PLAIN, 2794.52 GiB - offered"));
+    EXPECT_TRUE(
+        s.HasLine("Drive 3: ODD, 2794.52 GiB - not offered: 520 bytes per block, not 512: MBR "
+                  "then reaches 2.03 TiB, so a virtual drive past 2048 GiB would show the same "
+                  "bytes twice"));
+    EXPECT_TRUE(
+        s.HasLine("Drive 5: TINY, 2794.52 GiB - not offered: 256 bytes per block, not 512: the "
+                  "virtual drive is made for drives whose MBR ends at 2048 GiB"));
+    // Too small is the plainer reason.
+    EXPECT_TRUE(s.HasLine(
+        "Drive 4: SMALL4K, 931.51 GiB - not offered: not larger than 2048 GiB (1000204886016 "
+        "bytes)"));
+    const JsonValue doc = s.Json();
+    for (int n : {0, 1, 3, 5}) {
+        EXPECT_EQ("block-size", doc["drives"][n]["reason"].Ascii()) << n;
+        EXPECT_EQ(n == 3 ? 520 : n == 5 ? 256 : 4096, doc["drives"][n]["bytesPerBlock"].Integer());
+    }
+    ASSERT_EQ(1u, doc["offered"].items.size());
+    EXPECT_EQ(2, doc["offered"][0].Integer());
+}
+
+// The scan tool lists the drives beyond 15 with the program's own disk walk, so each step
+// of that walk that fails gives the report the code it gives the program.
+TEST(ScanReportTest, EveryFailingStepOfTheDiskWalkGivesTheReportTheProgramsCode) {
+    using sim::Call;
+    struct Step {
+        const char* name;
+        sim::Fault fault;
+        uint32_t code;
+    };
+    const auto ofDisks = [](Call call, uint32_t error, int nth) {
+        sim::Fault f{call, error, nth};
+        f.bus = false;
+        return f;
+    };
+    sim::Fault deviceNumber{Call::DeviceIoControl, 1, 2};
+    deviceNumber.ioctl = platform::kIoctlStorageGetDeviceNumber;
+    const Step steps[] = {
+        {"class set", ofDisks(Call::GetClassDevs, 8, 1), 8},
+        {"first interface", ofDisks(Call::EnumDeviceInterfaces, 6, 1), 6},
+        {"second interface", ofDisks(Call::EnumDeviceInterfaces, 6, 2), 6},
+        {"detail size", ofDisks(Call::GetDeviceInterfaceDetail, 87, 1), 87},
+        {"detail buffer", {Call::HeapAlloc, 8, 1}, 122},
+        {"detail", ofDisks(Call::GetDeviceInterfaceDetail, 1784, 4), 1784},
+        {"open", {Call::CreateFile, 5, 2}, 5},
+        {"device number", deviceNumber, 1},
+    };
+    const std::string machineText = "drive 0 size=1\ndrive 3 size=1\ndrive 17 size=1\n";
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        sim::SimulatedMachine forProgram, forReport;
+        std::string error;
+        ASSERT_TRUE(sim::LoadScenario(machineText, forProgram, error)) << error;
+        ASSERT_TRUE(sim::LoadScenario(machineText, forReport, error)) << error;
+        forProgram.InjectFault(step.fault);
+        forReport.InjectFault(step.fault);
+
+        // A drive number no interface has: the program's walk goes over every interface.
+        std::wstring name;
+        EXPECT_EQ(step.code, disk::RetrievePhysicalDeviceObjectName(forProgram, &name, 9));
+        ScanReport report("test");
+        report.CheckAfterScan(forReport);
+        EXPECT_EQ(step.code, report.Unscanned().code);
+        EXPECT_TRUE(report.Unscanned().drives.empty());
+        EXPECT_EQ(sim::SimulatedMachine::Resources{}, forProgram.Outstanding());
+        EXPECT_EQ(sim::SimulatedMachine::Resources{}, forReport.Outstanding());
+    }
+
+    // A detail size query that claims success, which the simulated machine never gives.
+    sim::SimulatedMachine machine;
+    std::string error;
+    ASSERT_TRUE(sim::LoadScenario(machineText, machine, error)) << error;
+    platform::testing::DetailSizeQuerySucceeds quirk(machine);
+    std::wstring name;
+    EXPECT_EQ(1784u, disk::RetrievePhysicalDeviceObjectName(quirk, &name, 9));
+    ScanReport report("test");
+    report.CheckAfterScan(quirk);
+    EXPECT_EQ(1784u, report.Unscanned().code);
+}
+
 TEST(ScanReportTest, AStoppedScanNamesTheStepTheCodeAndTheDrivesLeftOut) {
     Scanned s(
         "drive 1 size=3000592982016\ndrive 4 size=3000592982016 product=\"X\"\n"
@@ -214,8 +309,8 @@ TEST(ScanReportTest, TheBusDriverIsCheckedAfterTheScanWhenNoDriveAskedIt) {
 
 TEST(ScanReportTest, VerboseLinesStandUnderTheirDrive) {
     Scanned s(
-        "drive 2 size=3000592982016 lastblock=8589934592\ndrive 5 size=3000592982016\n"
-        "fault GetDeviceRegistryProperty drive=5 error=2\n");
+        "drive 0 size=1\ndrive 2 size=3000592982016 lastblock=8589934592\n"
+        "drive 5 size=3000592982016\nfault GetDeviceRegistryProperty drive=5 error=2\n");
     const auto lines = s.Lines(true);
     const auto at = [&](const std::string& line) {
         for (size_t i = 0; i < lines.size(); ++i)
@@ -235,6 +330,9 @@ TEST(ScanReportTest, VerboseLinesStandUnderTheirDrive) {
     ASSERT_FALSE(diagnostics.empty());
     EXPECT_EQ("IsAmdRaidMode return TRUE", diagnostics.back().Ascii());  // no line feed
     EXPECT_TRUE(s.Json(false)["drives"][2]["diagnostics"].IsNull());
+    // Drive 0's lines are its own too, not lines from after the scan.
+    EXPECT_FALSE(doc["drives"][0]["diagnostics"].items.empty());
+    EXPECT_TRUE(doc["linesAfterScan"].items.empty());
 }
 
 TEST(ScanReportTest, JsonTextsKeepEveryCharacterAndStayAscii) {

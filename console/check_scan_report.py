@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """Runs OverreachScan on the example machine with one drive of each kind, and on variants of it
-in which a query fails at each step or the bus driver is absent, and checks every drive's
-verdict and reason in the JSON report (read with Python's JSON parser) and in the text report.
+in which a query fails at each step or the bus driver is absent, and on the example of drives
+with 4096-byte blocks beside it, and checks every drive's verdict and reason in the JSON
+report (read with Python's JSON parser) and in the text report.
 
     check_scan_report.py <example scenario> <work folder> <command that runs OverreachScan...>
 """
 import json
 import os
 import re
-import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "testing"))
+from report_checks import Checks, lines_of, run  # noqa: E402
 
 STOP_MARK = "# the stop"
 
@@ -65,22 +68,18 @@ TEXT_LINES = [
     r"Bus driver: present \(it answered the size request for drive 0\)",
 ]
 
-failures = []
+# The example of drives whose blocks are not 512 bytes: verdict, reason, bytes per block, and
+# the verdict line.
+BLOCK_SIZE_WHY = (r"4096 bytes per block, not 512: MBR then reaches 16 TiB, so a virtual drive past "
+                  r"2048 GiB would show the same bytes twice")
+BLOCK_SIZE = {
+    0: ("not offered", "block-size", 4096, r"Drive 0: BRIDGE3T, 2794\.52 GiB - not offered: " + BLOCK_SIZE_WHY),
+    1: ("not offered", "block-size", 4096, r"Drive 1: BRIDGE20T, 18627\.00 GiB - not offered: " + BLOCK_SIZE_WHY),
+    2: ("offered", None, 512, r"Drive 2: PLAIN3T, 2794\.52 GiB - offered"),
+}
 
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-
-
-def run(command, *arguments):
-    result = subprocess.run(command + list(arguments), stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, timeout=300)
-    return result.returncode, result.stdout.decode("ascii"), result.stderr.decode("ascii", "replace")
-
-
-def lines_of(text):
-    return [l.rstrip("\r") for l in text.split("\n")]
+checks = Checks()
+check = checks.check
 
 
 def check_drive(name, drive, verdict, reason, failure, stopped_scan=False):
@@ -103,7 +102,7 @@ def check_variant(name, scenario, command, step, code):
     try:
         report = json.loads(out)
     except ValueError as e:
-        failures.append(f"{name}: the JSON report does not parse: {e}")
+        checks.fail(f"{name}: the JSON report does not parse: {e}")
         return
     drives = report["drives"]
     check([d["number"] for d in drives] == list(range(16)), f"{name}: drive numbers {[d['number'] for d in drives]}")
@@ -164,6 +163,22 @@ def check_bus_absent(scenario, command):
               for l in lines_of(out)), "bus absent: drive 0 line")
 
 
+def check_block_size(scenario, command):
+    status, out, err = run(command, "--json", scenario)
+    check(status == 0, f"block size: exit {status} ({err.strip()})")
+    report = json.loads(out)
+    for n, (verdict, reason, block, line) in BLOCK_SIZE.items():
+        drive = report["drives"][n]
+        check_drive("block size", drive, verdict, reason, None)
+        check(drive["bytesPerBlock"] == block, f"block size: drive {n} has {drive['bytesPerBlock']} bytes per block")
+        check(re.fullmatch(line, drive["line"]), f"block size: drive {n} line {drive['line']!r}")
+    check(report["offered"] == [2], f"block size: offered {report['offered']}")
+    status, out, err = run(command, scenario)
+    lines = lines_of(out)
+    for n, (verdict, reason, block, line) in BLOCK_SIZE.items():
+        check(any(re.fullmatch(line, l) for l in lines), f"block size: no line matches {line}")
+
+
 def main():
     example, work, command = sys.argv[1], sys.argv[2], sys.argv[3:]
     os.makedirs(work, exist_ok=True)
@@ -181,6 +196,7 @@ def main():
     for name, (fault, step, code) in STOPS.items():
         check_variant(name, variant(name, fault) if fault else os.path.abspath(example), command, step, code)
     check_bus_absent(variant("bus absent", "bus absent"), command)
+    check_block_size(os.path.join(os.path.dirname(os.path.abspath(example)), "block-size.scenario"), command)
 
     # Verbose JSON still parses, and carries the diagnostic lines under their drive.
     status, out, err = run(command, "--json", "--verbose", os.path.abspath(example))
@@ -192,10 +208,7 @@ def main():
     status, out, err = run(command, os.path.abspath(work))
     check(status == 1 and "is a folder, not a scenario file" in err, f"folder: exit {status}, {err.strip()}")
 
-    for f in failures:
-        print("FAILED:", f)
-    print(f"{len(STOPS) + 3} runs checked, {len(failures)} failures")
-    return 1 if failures else 0
+    return checks.finish(f"{len(STOPS) + 4} runs checked")
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "platform/Diagnostics.h"
+#include "platform/StoreRounding.h"
 
 namespace disk {
 
@@ -21,12 +22,19 @@ bool ExceedsAddressLimit(uint64_t diskSize) {
     return High(diskSize) > 0x200 || (High(diskSize) == 0x200 && Low(diskSize) != 0);
 }
 
+bool HasMbrBlockSize(uint32_t bytesPerBlock) {
+    return bytesPerBlock == 512 || bytesPerBlock == 0;
+}
+
+float CapacityGigabytes(int64_t bytes) {
+    return platform::StoreRounded(
+        static_cast<float>(static_cast<double>(bytes) * (1.0 / 1073741824.0)));
+}
+
 std::wstring FormatCapacityText(uint64_t diskSize) {
-    // Rounded to single precision before formatting, so every build shows the same digits.
-    const float gib = static_cast<float>(static_cast<double>(static_cast<int64_t>(diskSize)) *
-                                         (1.0 / 1073741824.0));
     wchar_t text[64];
-    std::swprintf(text, 64, L"%.2f", static_cast<double>(gib));
+    std::swprintf(text, 64, L"%.2f",
+                  static_cast<double>(CapacityGigabytes(static_cast<int64_t>(diskSize))));
     return text;
 }
 

@@ -6,6 +6,7 @@
 #include "disk/DeviceObjectName.h"
 #include "disk/DiskSize.h"
 #include "disk/testing/DiskTestMachine.h"
+#include "platform/testing/ForwardingDeviceIo.h"
 
 namespace disk {
 namespace {
@@ -133,36 +134,69 @@ TEST_F(DiskTest, ANameWithoutBackslashLeavesTheOutputWithSuccess) {
 
 TEST_F(DiskTest, DeviceObjectNameStepsFailWithTheirCodeAndLine) {
     Load("drive 0 size=1\n");
+    const wchar_t* detailLine =
+        L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceInterfaceDetail \n";
     const struct {
         sim::Fault fault;
+        uint32_t rc;
         const wchar_t* line;
     } cases[] = {
         {{Call::GetClassDevs, 8},
+         8,
          L"RetrievePhysicalDeviceObjectName Error - SetupDiGetClassDevs \n"},
         {{Call::EnumDeviceInterfaces, 6},
+         6,
          L"RetrievePhysicalDeviceObjectName Error - SetupDiEnumDeviceInterfaces \n"},
-        {{Call::GetDeviceInterfaceDetail, 122},
-         L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceInterfaceDetail \n"},
-        {{Call::CreateFile, 5}, L"RetrievePhysicalDeviceObjectName Error - CreateFile \n"},
+        {{Call::GetDeviceInterfaceDetail, 87, 1}, 87, detailLine},      // its size
+        {{Call::HeapAlloc, 8, 1}, 122, detailLine},                     // its buffer
+        {{Call::GetDeviceInterfaceDetail, 1784, 2}, 1784, detailLine},  // the detail
+        {{Call::CreateFile, 5}, 5, L"RetrievePhysicalDeviceObjectName Error - CreateFile \n"},
         {{Call::DeviceIoControl, 1},
+         1,
          L"RetrievePhysicalDeviceObjectName Error - DeviceIoControl \n"},
         {{Call::GetDeviceRegistryProperty, 13, 2},
+         13,
          L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceRegistryProperty dwResult = 13 "
          L"\n"},
-        {{Call::HeapAlloc, 8}, nullptr},
+        {{Call::HeapAlloc, 8, 2}, 8, nullptr},  // the name's buffer
     };
     for (const auto& c : cases) {
         machine.ClearRecords();
         machine.ClearFaults();
         machine.InjectFault(c.fault);
         std::wstring name;
-        EXPECT_EQ(c.fault.error, RetrievePhysicalDeviceObjectName(machine, &name, 0));
+        EXPECT_EQ(c.rc, RetrievePhysicalDeviceObjectName(machine, &name, 0)) << c.fault.error;
         EXPECT_EQ(L"", name);
         if (c.line) {
-            EXPECT_TRUE(Logged(c.line)) << c.fault.error;
+            EXPECT_EQ(std::vector<std::wstring>{c.line}, machine.DebugLines()) << c.fault.error;
+        } else {
+            EXPECT_TRUE(machine.DebugLines().empty());
         }
         ExpectNothingHeld();
     }
+}
+
+// Systems that answer the interface detail otherwise than the simulated machine does: a
+// path longer than 1 KB is read whole, and a size query that claims success is refused
+// with 1784, the answer the bus operations give for the same step.
+TEST_F(DiskTest, TheDiskWalkTakesAnyPathLengthAndRefusesASizeQueryThatSucceeds) {
+    Load("drive 0 size=1\ndrive 3 size=1\ndrive 7 size=1\n");
+    platform::testing::LongInterfacePaths longPaths(machine);
+    std::wstring name;
+    ASSERT_EQ(0u, RetrievePhysicalDeviceObjectName(longPaths, &name, 7));
+    EXPECT_EQ(machine.FindDrive(7)->deviceObjectName, name);
+
+    machine.ClearRecords();
+    platform::testing::DetailSizeQuerySucceeds sizeSucceeds(machine);
+    name.clear();
+    EXPECT_EQ(1784u, RetrievePhysicalDeviceObjectName(sizeSucceeds, &name, 7));
+    EXPECT_EQ(L"", name);
+    EXPECT_TRUE(
+        Logged(L"RetrievePhysicalDeviceObjectName Error - SetupDiGetDeviceInterfaceDetail \n"));
+    DiskSizeInfo size;
+    EXPECT_EQ(1784u,
+              RetrieveDiskSizeEx1(sizeSucceeds, 11, machine.FindDrive(7)->deviceObjectName, &size));
+    EXPECT_TRUE(Logged(L"RetrieveDiskSizeEx1 Error - SetupDiGetDeviceInterfaceDetail #1\n"));
 }
 
 TEST_F(DiskTest, DiskSizeComesFromTheBusDriver) {
@@ -239,6 +273,9 @@ TEST(CapacityTest, TheAddressLimitAndTheCapacityText) {
     EXPECT_EQ(L"2794.52", FormatCapacityText(3000592982016));
     EXPECT_EQ(L"2048.00", FormatCapacityText(2199023255552));
     EXPECT_EQ(L"0.00", FormatCapacityText(0));
+    // 2794.5250001 GiB is 2794.5249 in single precision: the 32-bit build must round there
+    // too, not format the x87 unit's wider value.
+    EXPECT_EQ(L"2794.52", FormatCapacityText(3000598370810));
 }
 
 }  // namespace

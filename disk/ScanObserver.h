@@ -36,6 +36,7 @@ enum class Verdict {
 enum class Reason {
     None,            // offered
     NotBeyondLimit,  // not larger than 2048 GiB
+    BlockSize,       // blocks of another size than 512 bytes: MBR reaches elsewhere
     PartitionStyle,  // GPT: neither MBR nor uninitialised
     ExcludedModel,   // the model text contains the excluded maker's name
     RaidMember,      // the last block address has a zero low half

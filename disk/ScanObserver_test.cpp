@@ -40,6 +40,7 @@ drive 6 size=3000592982016 vendor="ASUS" product="Big"
 drive 7 size=3000592982016 lastblock=4294967296
 drive 8 size=4000787030016 product="Four"
 virtual 5 drive=8 mounted=0
+drive 9 size=3000592982016 blocksize=4096
 drive 16 size=3000592982016
 )");
     Recorder seen;
@@ -65,7 +66,7 @@ drive 16 size=3000592982016
         {6, Verdict::NotOffered, Reason::ExcludedModel},
         {7, Verdict::NotOffered, Reason::RaidMember},
         {8, Verdict::Offered, Reason::None},
-        {9, Verdict::NoDrive, Reason::NoDrive},
+        {9, Verdict::NotOffered, Reason::BlockSize},
         {15, Verdict::NoDrive, Reason::NoDrive},
     };
     for (const auto& e : expected) {

@@ -158,6 +158,33 @@ TEST_F(DiskTest, TheSettlingWaitComesBetweenTheSizeAndTheVirtualDriveRequests) {
     EXPECT_EQ(kQuery, machine.Ioctls()[wait.afterIoctls].code);
 }
 
+// Only drives with 512-byte blocks are offered: with larger blocks MBR reaches past 2048 GiB
+// by itself. A driver that reports no block length (0) leaves the drive to the other rules.
+TEST_F(DiskTest, OnlyDrivesWith512ByteBlocksAreOffered) {
+    Load(
+        "drive 1 size=3000592982016 blocksize=4096\n"
+        "drive 2 size=20000588955648 blocksize=4096\n"  // beyond MBR's 16 TiB even then
+        "drive 3 size=3000592982016 blocksize=512\n"
+        "drive 4 size=3000592982016 blocksize=520\n"
+        "drive 5 size=3000592982016 blocksize=256\n");
+    sim::Drive unsaid;
+    unsaid.number = 6;
+    unsaid.size = 3000592982016;
+    unsaid.lastBlockAddress = 5860533167;
+    unsaid.bytesPerBlock = 0;
+    machine.AddDrive(unsaid);
+    StorageGroupList list;
+    EXPECT_EQ(2u, ScanStorageGroups(machine, list));
+    ASSERT_EQ(2u, list.size());
+    EXPECT_EQ(3, list[0].PhysicalDriveNumber);
+    EXPECT_EQ(6, list[1].PhysicalDriveNumber);
+    EXPECT_EQ(L"2794.52", list[1].CapacityText);
+
+    // A drive that turns out to have 4096-byte blocks no longer qualifies on a refresh.
+    EXPECT_EQ(87u, RefreshStorageGroup(machine, list, 0, 1, 0));
+    EXPECT_EQ(3, list[0].PhysicalDriveNumber);
+}
+
 // Every diagnostic line of one drive's examination, compared whole and in order.
 TEST_F(DiskTest, TheExaminationWritesExactlyItsLines) {
     Load(

@@ -76,6 +76,7 @@ uint32_t ExamineDrive(DeviceIo& io, int driveNumber, DriveFindings& seen,
     ReportDiskSize(io, size);
 
     if (!ExceedsAddressLimit(size.DiskSize)) return Declined(seen, Reason::NotBeyondLimit);
+    if (!HasMbrBlockSize(size.BytesPerBlock)) return Declined(seen, Reason::BlockSize);
     if (style != kPartitionStyleMbr && style != kPartitionStyleRaw)
         return Declined(seen, Reason::PartitionStyle);
     if (model.find(L"ASUS") != std::wstring::npos) return Declined(seen, Reason::ExcludedModel);

@@ -1,5 +1,6 @@
 // Which drives the program offers, and what it keeps about each: a drive qualifies when it
-// is larger than 2048 GiB, MBR or not initialised, not an ASUS model and not a RAID member.
+// is larger than 2048 GiB, has 512-byte blocks, is MBR or not initialised, is not an ASUS
+// model and not a RAID member.
 #pragma once
 
 #include <cstdint>

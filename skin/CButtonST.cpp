@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/StoreRounding.h"
 #include "win32ui/Gdi.h"
 
 namespace skin {
@@ -428,22 +429,15 @@ HBITMAP Derive(HBITMAP source, int width, int height, COLORREF key, Transform tr
     return result.Release();
 }
 
-// Rounds to double precision. The x87 unit of 32-bit builds keeps the sum in 80 bits, which
-// puts about one colour in a thousand one grey level lower than a build with SSE does; a
-// store to memory rounds each step as SSE would, without requiring SSE2 of old machines.
-double Rounded(double value) {
-    volatile double stored = value;
-    return stored;
-}
-
 }  // namespace
 
 HBITMAP MakeGrayscale(HBITMAP source, int width, int height, COLORREF key) {
+    using platform::StoreRounded;
     return Derive(source, width, height, key, [](COLORREF c) {
-        const double green = Rounded(0.587 * GetGValue(c));
-        const double red = Rounded(0.299 * GetRValue(c));
-        const double blue = Rounded(0.114 * GetBValue(c));
-        const auto l = static_cast<BYTE>(Rounded(Rounded(green + red) + blue));
+        const double green = StoreRounded(0.587 * GetGValue(c));
+        const double red = StoreRounded(0.299 * GetRValue(c));
+        const double blue = StoreRounded(0.114 * GetBValue(c));
+        const auto l = static_cast<BYTE>(StoreRounded(StoreRounded(green + red) + blue));
         return RGB(l, l, l);
     });
 }
