@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "platform/DeviceIo.h"
+#include "platform/Diagnostics.h"
 
 namespace app {
 
@@ -12,6 +12,6 @@ namespace app {
 // Windows the system folder is the native one, not the 32-bit one WOW64 would show this
 // program, and redirection is back on before anything else happens. A failure is shown in
 // one message box owned by `owner`. Diagnostic lines go to `diagnostics`.
-void OpenDiskManagement(platform::DeviceIo& diagnostics, HWND owner);
+void OpenDiskManagement(platform::DiagnosticSink& diagnostics, HWND owner);
 
 }  // namespace app

@@ -13,21 +13,18 @@
 
 #include "app/SystemError.h"
 #include "app/testing/ToolTestKit.h"
-#include "setup/RunProcess.h"
-#include "sim/SimulatedMachine.h"
 
 namespace app {
 namespace {
 
 using testing::AtEachBox;
 using testing::On32BitWindows;
-using testing::RecordBoxes;
 using testing::RecordedBoxes;
-using testing::ScopedCalls;
 using testing::ScopedFolder;
 using testing::StandInLog;
 using testing::StandInProgram;
 using testing::ThroughWow64;
+using testing::ToolTest;
 
 constexpr WORD kMachineX86 = 0x014C, kMachineX64 = 0x8664;
 // The system's cmd.exe as this program sees it while redirection is on.
@@ -194,12 +191,11 @@ void NoteProbeAtBox() {
     probeVisibleAtBox.push_back(ProbeVisible());
 }
 
-class DiskManagementTest : public ::testing::Test {
+class DiskManagementTest : public ToolTest {
 protected:
     void SetUp() override {
-        previousStart = setup::SetProcessStartFunction(RecordStart);
-        Calls().getProcAddress = Lookup;
-        RecordBoxes();
+        platform::Calls().createProcess = RecordStart;
+        platform::Calls().getProcAddress = Lookup;
         AtEachBox() = NoteProbeAtBox;
         starts.clear();
         lookups.clear();
@@ -228,7 +224,6 @@ protected:
             WaitForSingleObject(lastChild, 20000);
             CloseHandle(lastChild);
         }
-        setup::SetProcessStartFunction(previousStart);
         if (!probeInWow64Folder.empty()) DeleteFileW(probeInWow64Folder.c_str());
     }
 
@@ -249,11 +244,7 @@ protected:
         }
     }
 
-    ScopedCalls calls;
-    setup::ProcessStartFunction previousStart = nullptr;
     std::wstring probeInWow64Folder;
-    sim::SimulatedMachine diagnostics;
-    HWND owner = GetDesktopWindow();
 };
 
 TEST_F(DiskManagementTest, StartsTheNativeCommandProcessorHiddenAndTurnsRedirectionBackOn) {
@@ -275,14 +266,14 @@ TEST_F(DiskManagementTest, StartsTheNativeCommandProcessorHiddenAndTurnsRedirect
     ExpectRedirectionRestored();
     if (On32BitWindows()) {
         EXPECT_EQ(kMachineX86, call.machineAtStart);
-        EXPECT_TRUE(diagnostics.DebugLines().empty());
+        EXPECT_TRUE(diagnostics.Lines().empty());
     } else {
         // system32 as a 64-bit program sees it: the x64 cmd.exe, and not the 32-bit folder.
         EXPECT_EQ(kMachineX64, call.machineAtStart);
         if (ThroughWow64()) {
             EXPECT_FALSE(call.probeVisibleAtStart);
         }
-        EXPECT_EQ((std::vector<std::wstring>{kWow64Line, kWow64Line}), diagnostics.DebugLines());
+        EXPECT_EQ((std::vector<std::wstring>{kWow64Line, kWow64Line}), diagnostics.Lines());
     }
 }
 
@@ -299,18 +290,18 @@ TEST_F(DiskManagementTest, AFailedStartIsShownOnceAfterRedirectionIsBackOn) {
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), RecordedBoxes()[0].type);
     ExpectRedirectionRestored();
     if (On32BitWindows()) {
-        EXPECT_TRUE(diagnostics.DebugLines().empty());
+        EXPECT_TRUE(diagnostics.Lines().empty());
     } else {
         // The box's message loop already has the 32-bit view.
         if (ThroughWow64()) {
             EXPECT_TRUE(probeVisibleAtBox.at(0));
         }
-        EXPECT_EQ(std::vector<std::wstring>{kWow64Line}, diagnostics.DebugLines());
+        EXPECT_EQ(std::vector<std::wstring>{kWow64Line}, diagnostics.Lines());
     }
 }
 
 TEST_F(DiskManagementTest, WithoutASystemFolderNothingStartsAndRedirectionIsNotTouched) {
-    Calls().getSystemDirectory = FakeSystemDirectory;
+    platform::Calls().getSystemDirectory = FakeSystemDirectory;
     fakeSystemFolder.clear();
     const struct {
         DWORD error;
@@ -327,7 +318,7 @@ TEST_F(DiskManagementTest, WithoutASystemFolderNothingStartsAndRedirectionIsNotT
 
     EXPECT_TRUE(starts.empty());
     EXPECT_FALSE(LookedUpWow64());
-    EXPECT_TRUE(diagnostics.DebugLines().empty());
+    EXPECT_TRUE(diagnostics.Lines().empty());
     ASSERT_EQ(3u, RecordedBoxes().size());
     EXPECT_EQ(SystemErrorText(0x80070003), RecordedBoxes()[0].text);
     EXPECT_EQ(SystemErrorText(0x80004005), RecordedBoxes()[1].text);
@@ -344,7 +335,7 @@ TEST_F(DiskManagementTest, WithoutTheRedirectionCallsTheProgramGoesOn) {
     if (!On32BitWindows()) {
         // Nothing turned redirection off: the 32-bit folder's cmd.exe is what starts.
         EXPECT_EQ(kRedirectedView, starts[0].machineAtStart);
-        EXPECT_EQ((std::vector<std::wstring>{kWow64Line, kWow64Line}), diagnostics.DebugLines());
+        EXPECT_EQ((std::vector<std::wstring>{kWow64Line, kWow64Line}), diagnostics.Lines());
     }
 }
 
@@ -362,7 +353,7 @@ TEST_F(DiskManagementTest, AnyOtherArchitectureTakesThe32BitPath) {
     // GetSystemInfo's answer to a 32-bit program is x86, on 64-bit Windows too.
     if (sizeof(void*) == 4) runWith(0xFFFF, true);
     EXPECT_FALSE(LookedUpWow64());
-    EXPECT_TRUE(diagnostics.DebugLines().empty());
+    EXPECT_TRUE(diagnostics.Lines().empty());
     EXPECT_TRUE(RecordedBoxes().empty());
 }
 
@@ -377,7 +368,7 @@ TEST_F(DiskManagementTest, AFolderWithABlankCannotBeSplitAndNothingWaits) {
     ScopedFolder system(base.Path() + L"\\Sys Dir");
     ASSERT_TRUE(system.Place(StandInProgram(), L"cmd.exe"));
     ASSERT_TRUE(base.Place(StandInProgram(), L"Sys.exe"));
-    Calls().getSystemDirectory = FakeSystemDirectory;
+    platform::Calls().getSystemDirectory = FakeSystemDirectory;
     fakeSystemFolder = system.Path();
 
     OpenDiskManagement(diagnostics, owner);

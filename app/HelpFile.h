@@ -3,13 +3,13 @@
 
 #include <windows.h>
 
-#include "platform/DeviceIo.h"
+#include "platform/Diagnostics.h"
 
 namespace app {
 
 // Opens "<install folder>\Overreach_<TC|SC|En>.chm" with the shell's default action, owned by
 // the window that GetParent reports for `dialog`. A missing file, or one no program is
 // registered for, shows nothing.
-void OpenHelpFile(platform::DeviceIo& diagnostics, HWND dialog);
+void OpenHelpFile(platform::DiagnosticSink& diagnostics, HWND dialog);
 
 }  // namespace app

@@ -13,15 +13,13 @@
 #include "app/InstallFolder.h"
 #include "app/ToolPaths.h"
 #include "app/testing/ToolTestKit.h"
-#include "sim/SimulatedMachine.h"
 
 namespace app {
 namespace {
 
-using testing::RecordBoxes;
 using testing::RecordedBoxes;
-using testing::ScopedCalls;
 using testing::ScopedFolder;
+using testing::ToolTest;
 
 struct ShellCall {
     HWND owner;
@@ -46,14 +44,9 @@ struct TopLevel {
     HWND window;
 };
 
-class HelpFileTest : public ::testing::Test {
+class HelpFileTest : public ToolTest {
 protected:
-    void SetUp() override {
-        RecordBoxes();
-        shellCalls.clear();
-    }
-    ScopedCalls calls;
-    sim::SimulatedMachine diagnostics;
+    void SetUp() override { shellCalls.clear(); }
 };
 
 TEST_F(HelpFileTest, OpensTheFileOfTheSystemLanguageWithTheDefaultAction) {
@@ -67,7 +60,7 @@ TEST_F(HelpFileTest, OpensTheFileOfTheSystemLanguageWithTheDefaultAction) {
         EXPECT_EQ(std::strtoul(languageId, nullptr, 16), GetSystemDefaultLangID());
     }
 
-    Calls().shellExecute = RecordShell;
+    platform::Calls().shellExecute = RecordShell;
     TopLevel owner, dialog(owner.window);
     OpenHelpFile(diagnostics, dialog.window);
 
@@ -80,11 +73,11 @@ TEST_F(HelpFileTest, OpensTheFileOfTheSystemLanguageWithTheDefaultAction) {
     EXPECT_TRUE(shellCalls[0].directoryNull);
     EXPECT_EQ(SW_SHOW, shellCalls[0].show);
     EXPECT_EQ(std::vector<std::wstring>{L"OnBnClickedBtnHelp Info - csFullPath = " + path + L" \n"},
-              diagnostics.DebugLines());
+              diagnostics.Lines());
 }
 
 TEST_F(HelpFileTest, ADialogWithoutOwnerGivesTheShellNone) {
-    Calls().shellExecute = RecordShell;
+    platform::Calls().shellExecute = RecordShell;
     TopLevel dialog;
     OpenHelpFile(diagnostics, dialog.window);
     ASSERT_EQ(1u, shellCalls.size());
@@ -96,7 +89,7 @@ TEST_F(HelpFileTest, AMissingHelpFileShowsNothing) {
     TopLevel dialog;
     OpenHelpFile(diagnostics, dialog.window);
     EXPECT_TRUE(RecordedBoxes().empty());
-    EXPECT_EQ(1u, diagnostics.DebugLines().size());
+    EXPECT_EQ(1u, diagnostics.Lines().size());
 }
 
 }  // namespace

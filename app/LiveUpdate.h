@@ -3,13 +3,13 @@
 
 #include <windows.h>
 
-#include "platform/DeviceIo.h"
+#include "platform/Diagnostics.h"
 
 namespace app {
 
 // Makes the install folder the process's current directory (for good: relative paths resolve
 // there afterwards) and starts "Tallyup.exe /unlock" shown normally, without waiting. When it
 // cannot be started, one message box owned by `owner` says the file was not found.
-void StartLiveUpdate(platform::DeviceIo& diagnostics, HWND owner);
+void StartLiveUpdate(platform::DiagnosticSink& diagnostics, HWND owner);
 
 }  // namespace app

@@ -9,18 +9,16 @@
 #include "app/InstallFolder.h"
 #include "app/SystemError.h"
 #include "app/testing/ToolTestKit.h"
-#include "sim/SimulatedMachine.h"
 
 namespace app {
 namespace {
 
-using testing::RecordBoxes;
 using testing::RecordedBoxes;
-using testing::ScopedCalls;
 using testing::ScopedFolder;
 using testing::StandInLog;
 using testing::StandInProgram;
 using testing::ThroughWow64;
+using testing::ToolTest;
 
 std::wstring CurrentDirectory() {
     wchar_t path[MAX_PATH] = L"";
@@ -46,20 +44,16 @@ UINT WINAPI RecordWinExec(LPCSTR command, UINT show) {
     return winExecAnswer;
 }
 
-class LiveUpdateTest : public ::testing::Test {
+class LiveUpdateTest : public ToolTest {
 protected:
     void SetUp() override {
-        RecordBoxes();
         winExecCalls.clear();
         ASSERT_TRUE(folder.Exists());
     }
     void TearDown() override { SetCurrentDirectoryW(startDirectory.c_str()); }
 
-    ScopedCalls calls;
     const std::wstring startDirectory = CurrentDirectory();
     ScopedFolder folder{GetInstallFolder()};
-    sim::SimulatedMachine diagnostics;
-    HWND owner = GetDesktopWindow();
 };
 
 TEST_F(LiveUpdateTest, TheInstallFolderIsUnderTheProgramFilesForThisProgram) {
@@ -72,7 +66,7 @@ TEST_F(LiveUpdateTest, TheInstallFolderIsUnderTheProgramFilesForThisProgram) {
 }
 
 TEST_F(LiveUpdateTest, StartsTheUpdaterShownNormallyFromTheInstallFolderWhichStaysCurrent) {
-    Calls().winExec = RecordWinExec;
+    platform::Calls().winExec = RecordWinExec;
     winExecAnswer = 33;
     StartLiveUpdate(diagnostics, owner);
 
@@ -82,7 +76,7 @@ TEST_F(LiveUpdateTest, StartsTheUpdaterShownNormallyFromTheInstallFolderWhichSta
     EXPECT_EQ(folder.Path(), winExecCalls[0].currentDirectory);
     EXPECT_EQ(std::vector<std::wstring>{L"OnBnClickedBtnLiveupdate Info - csFullPath = " +
                                         folder.Path() + L" \n"},
-              diagnostics.DebugLines());
+              diagnostics.Lines());
     EXPECT_TRUE(RecordedBoxes().empty());
 
     // Relative paths used afterwards resolve against the install folder.
@@ -92,7 +86,7 @@ TEST_F(LiveUpdateTest, StartsTheUpdaterShownNormallyFromTheInstallFolderWhichSta
 }
 
 TEST_F(LiveUpdateTest, EveryFailureOfTheStartIsShownAsAMissingFile) {
-    Calls().winExec = RecordWinExec;
+    platform::Calls().winExec = RecordWinExec;
     for (UINT answer : {0u, 2u, 5u, 11u, 31u, 32u}) {
         winExecAnswer = answer;
         StartLiveUpdate(diagnostics, owner);

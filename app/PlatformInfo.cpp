@@ -1,6 +1,6 @@
 #include "app/PlatformInfo.h"
 
-#include "app/SystemCalls.h"
+#include "platform/SystemCalls.h"
 
 namespace app {
 
@@ -18,7 +18,7 @@ uint32_t QueryPlatformInfo(SYSTEM_INFO& system, OSVERSIONINFOEXW& version) {
     // GetSystemInfo tells a WOW64 program what it emulates (x86); only the native form tells
     // the machine's own architecture. Windows 2000 lacks it, hence the run-time lookup.
     using NativeSystemInfo = void(WINAPI*)(SYSTEM_INFO*);
-    if (const auto native = Kernel32Entry<NativeSystemInfo>("GetNativeSystemInfo"))
+    if (const auto native = platform::Kernel32Entry<NativeSystemInfo>("GetNativeSystemInfo"))
         native(&systemInfo);
     else
         GetSystemInfo(&systemInfo);

@@ -53,7 +53,7 @@ TEST(PlatformInfoTest, ThisProgramSeesTheMachinesOwnArchitecture) {
 
 TEST(PlatformInfoTest, WithoutTheNativeCallTheEmulatedArchitectureDecides) {
     ScopedCalls calls;
-    Calls().getProcAddress = WithoutNative;
+    platform::Calls().getProcAddress = WithoutNative;
     nativeLookedUp = false;
     SYSTEM_INFO system{};
     OSVERSIONINFOEXW version{};
@@ -71,7 +71,7 @@ TEST(PlatformInfoTest, WithoutTheNativeCallTheEmulatedArchitectureDecides) {
 
 TEST(PlatformInfoTest, OnlyX64CountsAs64BitWindows) {
     ScopedCalls calls;
-    Calls().getProcAddress = WithFakeNative;
+    platform::Calls().getProcAddress = WithFakeNative;
     const struct {
         WORD architecture;
         bool native64;

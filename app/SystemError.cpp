@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/SystemCalls.h"
+#include "platform/SystemCalls.h"
 
 namespace app {
 
@@ -20,8 +20,8 @@ std::wstring SystemErrorText(uint32_t hresult) {
 }
 
 void ShowSystemError(uint32_t hresult, HWND owner) {
-    Calls().messageBox(owner, SystemErrorText(hresult).c_str(), L"Overreach",
-                       MB_OK | MB_ICONEXCLAMATION);
+    platform::Calls().messageBox(owner, SystemErrorText(hresult).c_str(), L"Overreach",
+                                 MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace app

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/Diagnostics.h"
+
 namespace platform {
 
 // Win32 error codes the drive and bus code produces or tests.
@@ -98,7 +100,8 @@ inline constexpr uint32_t kSpdrpPhysicalDeviceObjectName = 14;
 //
 // Heap allocations of the drive and bus code go through the seam as well, so that the
 // simulated machine can count them and make them fail.
-class DeviceIo {
+// Its debugger output (OutputDebugStringW) comes from DiagnosticSink.
+class DeviceIo : public DiagnosticSink {
 public:
     virtual ~DeviceIo() = default;
 
@@ -135,8 +138,6 @@ public:
     virtual uint32_t HeapFree(void* block) = 0;
 
     virtual void Sleep(uint32_t milliseconds) = 0;
-    // OutputDebugStringW(text)
-    virtual void OutputDebugStringW(const wchar_t* text) = 0;
 };
 
 }  // namespace platform

@@ -5,15 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
+#include "platform/testing/WindowsTesting.h"
 
 namespace {
 
-bool On32BitWindows() {
-    const char* windows = std::getenv("OVERREACH_TEST_WINDOWS");
-    return windows && std::string(windows) == "32";
-}
+using platform::testing::On32BitWindows;
 
 template <class F>
 F Kernel32(const char* name) {

@@ -58,9 +58,14 @@ bool IsDriverStoreInfName(const std::wstring& infName) {
 }
 
 std::wstring QuoteToolPath(const std::wstring& path) {
-    if (path.find(L' ') == std::wstring::npos) return path;
-    if (!path.empty() && path.front() == L'"') return path;
+    const bool quoted = path.size() >= 2 && path.front() == L'"' && path.back() == L'"';
+    if (quoted || path.find_first_of(L" \t") == std::wstring::npos) return path;
     return L"\"" + path + L"\"";
+}
+
+std::wstring JoinCommandLine(const std::wstring& executable, const std::wstring& arguments) {
+    if (arguments.empty()) return executable;
+    return QuoteToolPath(executable) + L" " + arguments;
 }
 
 std::wstring FormatInstallCommand(const std::wstring& tool, const std::wstring& installArguments) {

@@ -35,10 +35,16 @@ uint32_t CheckToolPath(const std::wstring& path);
 // from third parties, the only ones the removal may delete.
 bool IsDriverStoreInfName(const std::wstring& infName);
 
-// The tool path as it starts a command line. A path with a blank goes in double quotes, or
-// CreateProcessW would try "C:\Program.exe" and the like first; a path the caller already
-// quoted is left alone.
+// The one quoting rule for a program path at the start of a command line. A path with a
+// blank or a tab goes in double quotes, or CreateProcessW would split it there and try
+// "C:\Program.exe" and the like first, running whatever it found; a path the caller already
+// put in quotes is left alone.
 std::wstring QuoteToolPath(const std::wstring& path);
+
+// The process runner's command line: the executable, quoted by QuoteToolPath, a blank and
+// the arguments. Without arguments the executable text is the whole command line, which its
+// caller has quoted, and it goes through unchanged.
+std::wstring JoinCommandLine(const std::wstring& executable, const std::wstring& arguments);
 
 // "<tool> install <arguments>". Not bounded: the install command never went through a
 // fixed buffer.

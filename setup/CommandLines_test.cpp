@@ -5,13 +5,27 @@
 namespace setup {
 namespace {
 
-TEST(CommandLinesTest, AToolPathWithABlankIsQuotedOnce) {
-    EXPECT_EQ(L"C:\\Tools\\devcon.exe", QuoteToolPath(L"C:\\Tools\\devcon.exe"));
-    EXPECT_EQ(L"\"C:\\Program Files\\devcon.exe\"",
-              QuoteToolPath(L"C:\\Program Files\\devcon.exe"));
-    EXPECT_EQ(L"\"C:\\Program Files\\devcon.exe\"",
-              QuoteToolPath(L"\"C:\\Program Files\\devcon.exe\""));
-    EXPECT_EQ(L"", QuoteToolPath(L""));
+// One rule for the library's tool paths and the runner's executables: CreateProcessW splits
+// an unquoted path at a blank or a tab alike.
+TEST(CommandLinesTest, AProgramPathWithABlankOrATabIsQuotedOnce) {
+    const struct {
+        const wchar_t* path;
+        const wchar_t* quoted;
+    } cases[] = {
+        {L"C:\\Tools\\devcon.exe", L"C:\\Tools\\devcon.exe"},
+        {L"C:\\Program Files\\devcon.exe", L"\"C:\\Program Files\\devcon.exe\""},
+        {L"C:\\Tab\there\\devcon.exe", L"\"C:\\Tab\there\\devcon.exe\""},
+        {L"\"C:\\Program Files\\devcon.exe\"", L"\"C:\\Program Files\\devcon.exe\""},
+        {L"\"C:\\Tab\there\\devcon.exe\"", L"\"C:\\Tab\there\\devcon.exe\""},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.quoted, QuoteToolPath(c.path)) << c.path;
+        EXPECT_EQ(std::wstring(c.quoted) + L" /c x", JoinCommandLine(c.path, L"/c x")) << c.path;
+    }
+    // Without arguments the text is a whole command line that its caller has quoted.
+    EXPECT_EQ(L"\"C:\\Program Files\\devcon.exe\" remove X",
+              JoinCommandLine(L"\"C:\\Program Files\\devcon.exe\" remove X", L""));
 }
 
 TEST(CommandLinesTest, InstallParametersUpTo259CharactersAndNoMore) {

@@ -18,7 +18,7 @@ constexpr wchar_t kDefaultTool[] = L"devcon.exe";
 
 uint32_t RunHiddenAndWait(const std::wstring& command) {
     uint32_t exitCode = 0;
-    return RunProcessAndWait(command, std::wstring(), 0, 1, &exitCode);
+    return RunProcessAndWait(command, std::wstring(), kRunHidden, kRunAndWait, &exitCode);
 }
 
 uint32_t RemoveWithTool(const std::wstring& tool, const std::wstring& hardwareId) {
@@ -26,7 +26,7 @@ uint32_t RemoveWithTool(const std::wstring& tool, const std::wstring& hardwareId
     ComThreadScope com;
     std::unique_ptr<WmiDriverRecordSource> wmi;
     const HRESULT hr = OpenWmiNamespace(wmi);
-    if (FAILED(hr)) return LowWord(hr);
+    if (FAILED(hr)) return FailedHresultCode(hr);
     return RunRemovalSequence(*wmi, tool, hardwareId);
 }
 
@@ -37,6 +37,10 @@ uint32_t RunDevconInstall(const std::wstring& installArguments) {
     if (const uint32_t error = FormatInstallParameters(installArguments, parameters)) return error;
     SHELLEXECUTEINFOW execute{};
     execute.cbSize = sizeof(execute);
+    // No error box from the shell: the exports report through their result only. And no
+    // start left to a shell thread, which an installer that unloads us or exits right after
+    // the call would cut short.
+    execute.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     execute.lpVerb = L"open";
     execute.lpFile = kDefaultTool;
     execute.lpParameters = parameters.c_str();

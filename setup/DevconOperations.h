@@ -11,8 +11,9 @@
 
 namespace setup {
 
-// Starts devcon.exe, found by the shell, with "install <arguments>" and does not wait.
-// 0 when the shell started it, otherwise the shell's error code.
+// Starts devcon.exe, found by the shell, with "install <arguments>" and does not wait for it
+// to end. 0 when the shell started it, otherwise the shell's error code; the shell shows
+// nothing either way.
 uint32_t RunDevconInstall(const std::wstring& installArguments);
 
 // Runs "<devcon path> install <arguments>" hidden and waits for it to end.
@@ -21,8 +22,8 @@ uint32_t InstallDriver(const std::wstring& devconPath, const std::wstring& insta
 // Looks up the INF name of hardwareId in WMI, then runs "<devcon path> remove <id>" and, when
 // that could be started and the name is a driver-store package (oem<N>.inf),
 // "<devcon path> dp_delete <inf name>", waiting for each. Makes sure COM is initialised on
-// the calling thread for the WMI step. 87 for an id without a backslash, the low 16 bits
-// of an HRESULT for a failed WMI step.
+// the calling thread for the WMI step. 87 for an id without a backslash, FailedHresultCode
+// (never 0) for a failed WMI step.
 uint32_t RemoveDriver(const std::wstring& devconPath, const std::wstring& hardwareId);
 
 // RemoveDriver with the tool found by CreateProcessW's search for "devcon.exe".

@@ -32,14 +32,20 @@ public:
 // Fills `infName` with the INF name of the first signed-driver record of `hardwareId` and
 // returns 0; with no such record, or one without a string InfName, the name is empty and
 // the result still 0. Returns 87 when `services` or `infName` is null or the id is empty or
-// has no backslash (WMI is then not asked), and the low 16 bits of the HRESULT when the
-// query fails.
+// has no backslash (WMI is then not asked), and FailedHresultCode of the HRESULT when
+// the query fails.
 int LookupInfName(DriverRecordSource* services, const std::wstring& hardwareId,
                   std::wstring* infName);
 
-// The low 16 bits of an HRESULT, as the exports report a failed COM or WMI step.
-constexpr int LowWord(int32_t hresult) {
-    return static_cast<uint16_t>(hresult);
+// What the exports report for a failed COM or WMI step: the low 16 bits of its HRESULT,
+// which installers already know (0x100E for a namespace WMI does not have, 0x0154 for a
+// class that is not registered). A failure whose low half is 0 (0x80070000, 0x80040000)
+// would read as success and let the removal go on, so it is reported as
+// kErrorUnidentifiedHresult instead. Only for HRESULTs that failed.
+constexpr int kErrorUnidentifiedHresult = 1287;  // ERROR_UNIDENTIFIED_ERROR
+constexpr int FailedHresultCode(int32_t hresult) {
+    const int low = static_cast<uint16_t>(hresult);
+    return low != 0 ? low : kErrorUnidentifiedHresult;
 }
 
 }  // namespace setup

@@ -12,7 +12,7 @@ int LookupInfName(DriverRecordSource* services, const std::wstring& hardwareId,
 
     std::unique_ptr<DriverRecordCursor> records;
     const int32_t hr = services->ExecQuery(query, records);
-    if (hr < 0) return LowWord(hr);
+    if (hr < 0) return FailedHresultCode(hr);
     // Only the first record counts; a hardware id normally has exactly one signed driver.
     std::optional<std::wstring> first;
     if (records && records->Next(first) && first) *infName = *first;

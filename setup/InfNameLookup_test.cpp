@@ -83,14 +83,24 @@ TEST(InfNameLookupTest, TheFirstRecordWinsAndOnlyAStringCounts) {
     EXPECT_EQ(L"", inf);
 }
 
-TEST(InfNameLookupTest, AFailedQueryReportsTheLowHalfOfItsResult) {
-    MadeUpRecords wmi;
-    wmi.queryResult = static_cast<int32_t>(0x80041017);  // invalid query
-    wmi.records = {L"oem1.inf"};
-    std::wstring inf;
-    EXPECT_EQ(0x1017, LookupInfName(&wmi, L"ROOT\\X", &inf));
-    EXPECT_EQ(L"", inf);
-    EXPECT_EQ(0u, wmi.nextCalls);
+TEST(InfNameLookupTest, AFailedQueryReportsTheLowHalfOfItsResultAndNeverSuccess) {
+    const struct {
+        uint32_t hresult;
+        int reported;
+    } cases[] = {
+        {0x80041017, 0x1017},                     // invalid query
+        {0x80040000, kErrorUnidentifiedHresult},  // a low half of 0 must not read as success
+        {0x80070000, kErrorUnidentifiedHresult},
+    };
+    for (const auto& c : cases) {
+        MadeUpRecords wmi;
+        wmi.queryResult = static_cast<int32_t>(c.hresult);
+        wmi.records = {L"oem1.inf"};
+        std::wstring inf;
+        EXPECT_EQ(c.reported, LookupInfName(&wmi, L"ROOT\\X", &inf)) << std::hex << c.hresult;
+        EXPECT_EQ(L"", inf);
+        EXPECT_EQ(0u, wmi.nextCalls);
+    }
 }
 
 }  // namespace

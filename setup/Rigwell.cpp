@@ -17,11 +17,23 @@ constexpr int kErrorNotEnoughMemory = 8;
 // running at load: COM must not be started under the loader lock.
 class CRigwellApp {
 public:
+    // The first caller runs the set-up; any other caller that arrives meanwhile waits until it
+    // has finished, or it could reach WMI before the security is set, which then can no
+    // longer be set at all. A spin on one interlocked word, because the one-time
+    // initialisation calls of the system are newer than Windows XP.
     void EnsureInitialised() {
-        if (InterlockedCompareExchange(&started_, 1, 0) == 0) InitInstance();
+        if (state_ == kDone) return;
+        if (InterlockedCompareExchange(&state_, kRunning, kNotStarted) == kNotStarted) {
+            InitInstance();
+            InterlockedExchange(&state_, kDone);
+            return;
+        }
+        while (InterlockedCompareExchange(&state_, kDone, kDone) != kDone) Sleep(1);
     }
 
 private:
+    static constexpr LONG kNotStarted = 0, kRunning = 1, kDone = 2;
+
     // Both results are left alone on purpose: a thread already in another apartment, or a
     // process whose COM security is already set, keeps what it has and the exports still
     // work. This COM initialisation is never undone; it keeps the security set-up alive.
@@ -31,7 +43,7 @@ private:
                              RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NONE, nullptr);
     }
 
-    LONG started_ = 0;
+    volatile LONG state_ = kNotStarted;
 };
 
 CRigwellApp theApp;

@@ -3,17 +3,19 @@
 // played by the stand-in, whose recorded command lines are checked.
 #include <windows.h>
 
+#include <shellapi.h>  // after windows.h, which it needs
 #include <wbemcli.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "setup/InstallerSide.h"
-#include "setup/StandInLog.h"
+#include "setup/testing/InstallerSide.h"
+#include "setup/testing/StandInLog.h"
 
 namespace setup::test {
 namespace {
@@ -294,7 +296,7 @@ HRESULT WINAPI CreateFailingLocator(REFCLSID, LPUNKNOWN, DWORD, REFIID, void** o
     return S_OK;
 }
 
-TEST_F(RigwellTest, AFailedWmiOpenReturnsTheLowHalfOfItsResult) {
+TEST_F(RigwellTest, AFailedWmiOpenReturnsTheLowHalfOfItsResultButNever0) {
     ImportPatch patch(library_, "CoCreateInstance",
                       reinterpret_cast<const void*>(&CreateFailingLocator));
     ASSERT_TRUE(patch.Applied());
@@ -304,11 +306,114 @@ TEST_F(RigwellTest, AFailedWmiOpenReturnsTheLowHalfOfItsResult) {
     createResult = REGDB_E_CLASSNOTREG;  // 0x80040154
     EXPECT_EQ(0x0154, Uninstall(tool_, "ROOT\\OVERREACH"));
     EXPECT_EQ(0x0154, uninstall1_("ROOT\\OVERREACH"));
+    // A failure whose low half is 0 is still a failure, never 0.
+    createResult = static_cast<HRESULT>(0x80070000);
+    EXPECT_EQ(ERROR_UNIDENTIFIED_ERROR, Uninstall(tool_, "ROOT\\OVERREACH"));
+    EXPECT_EQ(ERROR_UNIDENTIFIED_ERROR, uninstall1_("ROOT\\OVERREACH"));
     createResult = S_OK;  // a locator that cannot connect: 0x8004100E
     EXPECT_EQ(0x100E, Uninstall(tool_, "ROOT\\OVERREACH"));
     EXPECT_EQ(0x100E, Update(tool_, L"bus.inf ROOT\\OVERREACH", id));
     EXPECT_EQ(0u, unreachable.refs);
     EXPECT_EQ((Released{{&manager, id.Data()}}), manager.Freed());
+    EXPECT_TRUE(log_.Lines().empty());
+}
+
+// A tool path with a tab: CreateProcessW would split it there as at a blank. The start is
+// seen, and refused, at the library's own import.
+std::vector<std::wstring> startedCommands;
+BOOL WINAPI RecordAndRefuseStart(LPCWSTR, LPWSTR commandLine, LPSECURITY_ATTRIBUTES,
+                                 LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCWSTR,
+                                 LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
+    startedCommands.push_back(commandLine ? commandLine : L"<null>");
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+}
+
+TEST_F(RigwellTest, AToolPathWithATabIsQuoted) {
+    ImportPatch patch(library_, "CreateProcessW",
+                      reinterpret_cast<const void*>(&RecordAndRefuseStart));
+    ASSERT_TRUE(patch.Applied());
+    startedCommands.clear();
+    const std::wstring tool = ProgramFolder() + L"\\stand\tin\\devcon.exe";
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, Install(tool, "bus.inf ROOT\\OVERREACH"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, Uninstall(tool, "ROOT\\OVERREACH"));
+    const std::wstring quoted = L"\"" + tool + L"\"";
+    EXPECT_EQ(
+        (Lines{quoted + L" install bus.inf ROOT\\OVERREACH", quoted + L" remove ROOT\\OVERREACH"}),
+        startedCommands);
+}
+
+// The device removed, then an installation that cannot start: Update reports that.
+BOOL WINAPI StartAllButInstall(LPCWSTR application, LPWSTR commandLine,
+                               LPSECURITY_ATTRIBUTES process, LPSECURITY_ATTRIBUTES thread,
+                               BOOL inherit, DWORD flags, LPVOID environment, LPCWSTR directory,
+                               LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
+    if (std::wstring(commandLine).find(L" install ") != std::wstring::npos) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return CreateProcessW(application, commandLine, process, thread, inherit, flags, environment,
+                          directory, startup, info);
+}
+
+TEST_F(RigwellTest, UpdateReportsAnInstallationThatCannotStart) {
+    ImportPatch patch(library_, "CreateProcessW",
+                      reinterpret_cast<const void*>(&StartAllButInstall));
+    ASSERT_TRUE(patch.Applied());
+    HandMadeManager manager;
+    CallerStringBlock id(manager, L"ROOT\\OVERREACH", 1);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, Update(tool_, L"bus.inf ROOT\\OVERREACH", id));
+    EXPECT_EQ(Lines{tool_ + L" remove ROOT\\OVERREACH"}, log_.Lines());
+}
+
+// Install_1 with a devcon.exe the shell cannot find: the shell's import is made to look for
+// a name that does not exist, with the flags the library chose. Any window of this process
+// that appears meanwhile is counted and dismissed (a shell error box would otherwise wait
+// for a user).
+ULONG seenMask = 0;
+const void* realShellExecute = nullptr;
+BOOL WINAPI ShellExecuteMissingTool(SHELLEXECUTEINFOW* info) {
+    seenMask = info->fMask;
+    SHELLEXECUTEINFOW missing = *info;
+    missing.lpFile = L"overreach-no-such-devcon.exe";
+    return reinterpret_cast<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)>(realShellExecute)(&missing);
+}
+
+std::vector<std::wstring> windowsSeen;
+BOOL CALLBACK DismissOurWindow(HWND window, LPARAM) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+    wchar_t title[256] = L"";
+    GetWindowTextW(window, title, 256);
+    windowsSeen.push_back(title);
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+void CALLBACK LookForWindows(HWND, UINT, UINT_PTR, DWORD) {
+    EnumWindows(DismissOurWindow, 0);
+}
+
+TEST_F(RigwellTest, AMissingDevconShowsNoWindow) {
+    ImportPatch patch(library_, "ShellExecuteExW",
+                      reinterpret_cast<const void*>(&ShellExecuteMissingTool));
+    ASSERT_TRUE(patch.Applied());
+    realShellExecute = patch.Original();
+    windowsSeen.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, LookForWindows);
+    const int result = install1_("bus.inf ROOT\\OVERREACH");
+    // A box shown by another thread of the shell would appear shortly after.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 1000;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(20);
+    }
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, result);
+    EXPECT_EQ(std::vector<std::wstring>{}, windowsSeen);
+    // And the start is not left to a shell thread that an installer exiting at once would end.
+    EXPECT_EQ(static_cast<ULONG>(SEE_MASK_NOASYNC), seenMask & SEE_MASK_NOASYNC);
     EXPECT_TRUE(log_.Lines().empty());
 }
 
@@ -387,6 +492,64 @@ TEST_F(RigwellTest, RemovalExportsBringTheirOwnComAndLeaveTheThreadAsTheyFoundIt
     EXPECT_EQ(S_OK, afterwards);
     EXPECT_EQ(0, inSingleThreaded);
     EXPECT_EQ(S_FALSE, stillSingleThreaded);
+    EXPECT_EQ(2u, log_.Lines().size());  // one remove each
+}
+
+// The library's COM set-up, slowed down, and WMI's first step, in the order they happen.
+std::mutex comEventsLock;
+std::vector<std::string> comEvents;
+const void* realSecurity = nullptr;
+const void* realCreate = nullptr;
+void NoteComEvent(const char* event) {
+    const std::lock_guard<std::mutex> hold(comEventsLock);
+    comEvents.push_back(event);
+}
+HRESULT WINAPI SlowSecurity(PSECURITY_DESCRIPTOR descriptor, LONG count,
+                            SOLE_AUTHENTICATION_SERVICE* services, void* reserved1, DWORD level,
+                            DWORD impersonation, void* list, DWORD capabilities, void* reserved3) {
+    NoteComEvent("security begins");
+    Sleep(500);
+    const HRESULT hr = reinterpret_cast<decltype(&CoInitializeSecurity)>(realSecurity)(
+        descriptor, count, services, reserved1, level, impersonation, list, capabilities,
+        reserved3);
+    NoteComEvent("security ends");
+    return hr;
+}
+HRESULT WINAPI NotedCreate(REFCLSID type, LPUNKNOWN outer, DWORD context, REFIID id, void** out) {
+    NoteComEvent("WMI");
+    return reinterpret_cast<decltype(&CoCreateInstance)>(realCreate)(type, outer, context, id, out);
+}
+
+TEST_F(RigwellTest, TwoFirstCallsAtOnceBothWaitForTheComSetUp) {
+    ImportPatch security(library_, "CoInitializeSecurity",
+                         reinterpret_cast<const void*>(&SlowSecurity));
+    ImportPatch create(library_, "CoCreateInstance", reinterpret_cast<const void*>(&NotedCreate));
+    ASSERT_TRUE(security.Applied());
+    ASSERT_TRUE(create.Applied());
+    realSecurity = security.Original();
+    realCreate = create.Original();
+    comEvents.clear();
+
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    int results[2] = {-1, -1};
+    auto first = [&] {
+        WaitForSingleObject(go, INFINITE);
+        results[0] = Uninstall(tool_, "ROOT\\OVERREACH");
+    };
+    auto second = [&] {
+        WaitForSingleObject(go, INFINITE);
+        results[1] = uninstall1_("ROOT\\OVERREACH");
+    };
+    HANDLE threads[] = {CreateThread(nullptr, 0, RunWork<decltype(first)>, &first, 0, nullptr),
+                        CreateThread(nullptr, 0, RunWork<decltype(second)>, &second, 0, nullptr)};
+    SetEvent(go);
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    for (HANDLE handle : {threads[0], threads[1], go}) CloseHandle(handle);
+
+    EXPECT_EQ(0, results[0]);
+    EXPECT_EQ(0, results[1]);
+    EXPECT_EQ((std::vector<std::string>{"security begins", "security ends", "WMI", "WMI"}),
+              comEvents);
     EXPECT_EQ(2u, log_.Lines().size());  // one remove each
 }
 

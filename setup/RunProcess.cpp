@@ -4,10 +4,10 @@
 
 #include <vector>
 
+#include "setup/CommandLines.h"
+
 namespace setup {
 namespace {
-
-ProcessStartFunction processStart = CreateProcessW;
 
 // Both handles of a started process, closed on every path.
 struct ProcessHandles {
@@ -18,8 +18,8 @@ struct ProcessHandles {
     }
 };
 
-uint32_t Start(const std::wstring& executable, const std::wstring& arguments, WORD showWindow,
-               ProcessHandles& process) {
+uint32_t Start(ProcessStartFunction start, const std::wstring& executable,
+               const std::wstring& arguments, WORD showWindow, ProcessHandles& process) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -28,29 +28,23 @@ uint32_t Start(const std::wstring& executable, const std::wstring& arguments, WO
     const std::wstring text = JoinCommandLine(executable, arguments);
     std::vector<wchar_t> commandLine(text.begin(), text.end());
     commandLine.push_back(L'\0');
-    if (!processStart(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
-                      nullptr, nullptr, &startup, &process.info))
+    if (!start(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+               nullptr, &startup, &process.info))
         return GetLastError();
     return 0;
 }
 
 }  // namespace
 
-ProcessStartFunction SetProcessStartFunction(ProcessStartFunction start) {
-    const ProcessStartFunction previous = processStart;
-    processStart = start;
-    return previous;
-}
-
 uint32_t RunProcessAndWait(const std::wstring& executable, const std::wstring& arguments, int show,
                            int wait, uint32_t* exitCode) {
     *exitCode = 0;
     ProcessHandles process;
-    if (const uint32_t error =
-            Start(executable, arguments, show == 1 ? SW_SHOWNORMAL : SW_HIDE, process))
+    const WORD showWindow = show == kRunShown ? SW_SHOWNORMAL : SW_HIDE;
+    if (const uint32_t error = Start(CreateProcessW, executable, arguments, showWindow, process))
         return error;
     DWORD code = 0;
-    if (wait == 1) {
+    if (wait == kRunAndWait) {
         WaitForSingleObject(process.info.hProcess, INFINITE);
         if (!GetExitCodeProcess(process.info.hProcess, &code)) return GetLastError();
     }
@@ -59,10 +53,10 @@ uint32_t RunProcessAndWait(const std::wstring& executable, const std::wstring& a
 }
 
 uint32_t RunProcessAndWait(const std::wstring& executable, const std::wstring& arguments,
-                           uint32_t* exitCode) {
+                           uint32_t* exitCode, ProcessStartFunction start) {
     *exitCode = 0;
     ProcessHandles process;
-    if (const uint32_t error = Start(executable, arguments, SW_HIDE, process)) return error;
+    if (const uint32_t error = Start(start, executable, arguments, SW_HIDE, process)) return error;
     WaitForSingleObject(process.info.hProcess, 0);
     DWORD code = 0;
     if (!GetExitCodeProcess(process.info.hProcess, &code)) return GetLastError();

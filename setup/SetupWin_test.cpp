@@ -7,8 +7,8 @@
 #include "setup/DevconOperations.h"
 #include "setup/ExportArguments.h"
 #include "setup/RunProcess.h"
-#include "setup/StandInLog.h"
 #include "setup/WmiDriverRecords.h"
+#include "setup/testing/StandInLog.h"
 
 namespace setup {
 namespace {
@@ -21,19 +21,21 @@ TEST(RunProcessTest, BothVariantsReportTheExitCodeOfTheirMoment) {
     StandInLog log;
     StandInLog::SetExitCode(7);
     uint32_t exitCode = 99;
-    ASSERT_EQ(0u, RunProcessAndWait(StandInPath(), L"remove X", 0, 1, &exitCode));
+    ASSERT_EQ(0u,
+              RunProcessAndWait(StandInPath(), L"remove X", kRunHidden, kRunAndWait, &exitCode));
     EXPECT_EQ(7u, exitCode);
 
     // The main program's variant looks once and goes on.
     StandInLog::SetDelay(1000);
-    ASSERT_EQ(0u, RunProcessAndWait(StandInPath(), L"/c diskmgmt.msc", &exitCode));
+    ASSERT_EQ(0u, RunProcessAndWait(StandInPath(), L"/c diskmgmt.msc", &exitCode, CreateProcessW));
     EXPECT_EQ(STILL_ACTIVE, exitCode);
     ASSERT_TRUE(log.WaitForLines(2, 20000));  // let it end before its log goes
     EXPECT_EQ((Lines{StandInPath() + L" remove X", StandInPath() + L" /c diskmgmt.msc"}),
               log.Lines());
 
     EXPECT_EQ(static_cast<uint32_t>(ERROR_FILE_NOT_FOUND),
-              RunProcessAndWait(test::ProgramFolder() + L"\\missing.exe", L"", 0, 1, &exitCode));
+              RunProcessAndWait(test::ProgramFolder() + L"\\missing.exe", L"", kRunHidden,
+                                kRunAndWait, &exitCode));
     EXPECT_EQ(0u, exitCode);
 }
 
@@ -89,6 +91,20 @@ TEST(RemovalSequenceTest, TheFoundPackageIsDeletedAfterTheDeviceIsRemoved) {
     EXPECT_EQ((Lines{remove, StandInPath() + L" dp_delete oem7.inf", remove,
                      StandInPath() + L" dp_delete OEM12.INF"}),
               log.Lines());
+}
+
+// A query that fails with nothing in the low half of its HRESULT: the removal must stop
+// there, not take it for an INF lookup that found nothing and remove the device.
+TEST(RemovalSequenceTest, AFailedQueryStopsTheRemovalWhateverItsLowHalf) {
+    struct FailingQuery : DriverRecordSource {
+        int32_t ExecQuery(const std::wstring&, std::unique_ptr<DriverRecordCursor>&) override {
+            return static_cast<int32_t>(0x80040000);
+        }
+    } wmi;
+    StandInLog log;
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_UNIDENTIFIED_ERROR),
+              RunRemovalSequence(wmi, StandInPath(), L"ROOT\\OVERREACH"));
+    EXPECT_TRUE(log.Lines().empty());
 }
 
 // Whatever else WMI might report, dp_delete never sees it: the device is removed, and the

@@ -1,9 +1,8 @@
 #include "CLabel.h"
 
-#include <shellapi.h>
-
 #include <cwchar>
 
+#include "platform/SystemCalls.h"
 #include "win32ui/Gdi.h"
 
 namespace skin {
@@ -11,15 +10,7 @@ namespace {
 
 const UINT_PTR kBlinkTimer = 1;
 
-ShellOpenFunction shellOpen = ShellExecuteW;
-
 }  // namespace
-
-ShellOpenFunction SetShellOpenFunction(ShellOpenFunction open) {
-    const ShellOpenFunction previous = shellOpen;
-    shellOpen = open ? open : ShellExecuteW;
-    return previous;
-}
 
 CLabel::CLabel()
     : textColour_(GetSysColor(COLOR_WINDOWTEXT)),
@@ -244,10 +235,13 @@ void CLabel::OnLButtonDown(UINT, POINT) {
                      reinterpret_cast<LPARAM>(&header));
     } else if (linkKind_ == WebLink) {
         const std::wstring target = linkTarget_.empty() ? Text() : linkTarget_;
-        shellOpen(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        // Through the program's table of system calls, so that tests see what would open.
+        platform::Calls().shellExecute(nullptr, L"open", target.c_str(), nullptr, nullptr,
+                                       SW_SHOWNORMAL);
     } else if (linkKind_ == MailLink) {
         const std::wstring address = L"mailto:" + Text();
-        shellOpen(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        platform::Calls().shellExecute(nullptr, nullptr, address.c_str(), nullptr, nullptr,
+                                       SW_SHOWNORMAL);
     }
     Default();
 }

@@ -11,14 +11,6 @@
 
 namespace skin {
 
-// Opens a web or mail target through the shell. Replaceable, so that tests can see what
-// would be opened without starting a browser.
-using ShellOpenFunction = HINSTANCE(WINAPI*)(HWND window, const wchar_t* verb, const wchar_t* file,
-                                             const wchar_t* parameters, const wchar_t* directory,
-                                             int show);
-// Returns the function that was in place.
-ShellOpenFunction SetShellOpenFunction(ShellOpenFunction open);
-
 // The notification code a notify-parent label sends with WM_NOTIFY when clicked.
 constexpr UINT kLabelClicked = 0x8200;
 

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/testing/WindowsTesting.h"
 #include "skin/testing/SkinTestKit.h"
 
 namespace skin {
@@ -31,6 +32,7 @@ using test::BoxOf;
 
 // One label on the test dialog, at (10, 10) with the given size.
 struct OneLabel {
+    platform::testing::ScopedCalls calls;
     TestDialog dialog;
     CLabel label;
     ui::Font font{test::CrispFont()};
@@ -47,18 +49,14 @@ struct OneLabel {
                           IDC_LEFT_TEXT, IDC_RIGHT_TEXT, IDC_CENTRED_TEXT})
             if (other != id) ShowWindow(dialog.Item(other), SW_HIDE);
         dialog.Place(id, 10, 10, width, height);
-        previousOpen = SetShellOpenFunction(RecordOpen);
+        platform::Calls().shellExecute = RecordOpen;
         opened.clear();
     }
-    ~OneLabel() {
-        SetShellOpenFunction(previousOpen);
-        dialog.DestroyWindow();
-    }
+    ~OneLabel() { dialog.DestroyWindow(); }
     ui::Pixels Painted() {
         ui::RepaintNow(dialog.Handle());
         return ui::CaptureClient(label.Handle());
     }
-    ShellOpenFunction previousOpen = nullptr;
 };
 
 // Runs of equal colour along one row, as (colour, width).

@@ -1,21 +1,22 @@
-#include "setup/StandInLog.h"
+#include "setup/testing/StandInLog.h"
 
 namespace setup::test {
 
 StandInLog::StandInLog() {
     static unsigned serial = 0;
-    path_ = ProgramFolder() + L"\\devcon-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    path_ = ProgramFolder() + L"\\standin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(++serial) + L".log";
     DeleteFileW(path_.c_str());
-    SetEnvironmentVariableW(L"DEVCON_STANDIN_LOG", path_.c_str());
+    SetEnvironmentVariableW(L"STANDIN_LOG", path_.c_str());
     SetExitCode(0);
     SetDelay(0);
+    StayFor(0);
 }
 
 StandInLog::~StandInLog() {
-    SetEnvironmentVariableW(L"DEVCON_STANDIN_LOG", nullptr);
-    SetEnvironmentVariableW(L"DEVCON_STANDIN_EXIT", nullptr);
-    SetEnvironmentVariableW(L"DEVCON_STANDIN_DELAY_MS", nullptr);
+    for (const wchar_t* name :
+         {L"STANDIN_LOG", L"STANDIN_EXIT", L"STANDIN_DELAY_MS", L"STANDIN_STAY_MS"})
+        SetEnvironmentVariableW(name, nullptr);
     DeleteFileW(path_.c_str());
 }
 
@@ -43,6 +44,17 @@ std::vector<std::wstring> StandInLog::Lines() const {
     return lines;
 }
 
+std::vector<StandInStart> StandInLog::Starts() const {
+    std::vector<StandInStart> starts;
+    for (const std::wstring& line : Lines()) {
+        const size_t a = line.find(L'|'), b = line.find(L'|', a + 1), c = line.find(L'|', b + 1);
+        if (c == std::wstring::npos) continue;
+        starts.push_back({line.substr(0, a), line.substr(a + 1, b - a - 1),
+                          std::stoi(line.substr(b + 1, c - b - 1)), line.substr(c + 1)});
+    }
+    return starts;
+}
+
 bool StandInLog::WaitForLines(size_t count, DWORD timeoutMs) const {
     const DWORD start = GetTickCount();
     while (Lines().size() < count) {
@@ -53,11 +65,15 @@ bool StandInLog::WaitForLines(size_t count, DWORD timeoutMs) const {
 }
 
 void StandInLog::SetExitCode(unsigned code) {
-    SetEnvironmentVariableW(L"DEVCON_STANDIN_EXIT", std::to_wstring(code).c_str());
+    SetEnvironmentVariableW(L"STANDIN_EXIT", std::to_wstring(code).c_str());
 }
 
 void StandInLog::SetDelay(DWORD milliseconds) {
-    SetEnvironmentVariableW(L"DEVCON_STANDIN_DELAY_MS", std::to_wstring(milliseconds).c_str());
+    SetEnvironmentVariableW(L"STANDIN_DELAY_MS", std::to_wstring(milliseconds).c_str());
+}
+
+void StandInLog::StayFor(DWORD milliseconds) {
+    SetEnvironmentVariableW(L"STANDIN_STAY_MS", std::to_wstring(milliseconds).c_str());
 }
 
 std::wstring ProgramFolder() {

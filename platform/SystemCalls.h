@@ -1,17 +1,22 @@
-// The system calls behind the external tools, the platform query and the error box, reached
-// through one table so that a test can see exactly what would be started or shown, or make a
-// call fail, without touching the machine. The product never changes the table; processes
-// are started through the shared runner, whose start call is replaceable in the same way.
+// The system calls that the program's own tests need to see or to make fail, reached through
+// one table: which program would be started and how, which file opened, which box shown,
+// which kernel32 entry point looked up. The product never changes the table; a test changes
+// entries and puts the table back (testing/WindowsTesting.h). Device calls have their seam
+// of their own, DeviceIo.
 #pragma once
 
 #include <windows.h>
 
-namespace app {
+namespace platform {
 
 struct SystemCalls {
     // The run-time lookups of kernel32 entry points that older systems lack.
     FARPROC(WINAPI* getProcAddress)(HMODULE module, LPCSTR name);
     UINT(WINAPI* getSystemDirectory)(LPWSTR buffer, UINT size);
+    BOOL(WINAPI* createProcess)
+    (LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES process,
+     LPSECURITY_ATTRIBUTES thread, BOOL inheritHandles, DWORD flags, LPVOID environment,
+     LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info);
     UINT(WINAPI* winExec)(LPCSTR commandLine, UINT show);
     HINSTANCE(WINAPI* shellExecute)
     (HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show);
@@ -30,4 +35,4 @@ Function Kernel32Entry(const char* name) {
         reinterpret_cast<void*>(Calls().getProcAddress(kernel32, name)));
 }
 
-}  // namespace app
+}  // namespace platform

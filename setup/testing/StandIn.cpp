@@ -1,9 +1,12 @@
-// The updater as the tests need it, and any other program they want to see started: appends
-// one line to the file named by TALLYUP_STANDIN_LOG (UTF-8):
+// The tests' stand-in for the programs the product starts: built as devcon.exe for the setup
+// library and as Tallyup.exe for the main program, which also places copies of it where cmd.exe
+// would be. It appends one line, UTF-8, to the file STANDIN_LOG names: its whole command line,
+// or, built with STANDIN_RECORDS_START,
 //   <own path>|<current directory>|<show state or -1>|<command line>
 // where the show state is what the starter asked for in STARTUPINFO (-1 when it asked for
-// nothing). With TALLYUP_STANDIN_STAY_MS it then stays that long and appends "ended", so a
-// test can tell whether its starter waited.
+// nothing). So that a test can tell whether the starter waited for it: STANDIN_DELAY_MS waits
+// that long before the line is written, STANDIN_STAY_MS that long after it, and then "ended"
+// is appended. It exits with STANDIN_EXIT (default 0).
 #include <windows.h>
 
 #include <cwchar>
@@ -15,6 +18,11 @@ std::wstring Variable(const wchar_t* name) {
     wchar_t value[1024];
     const DWORD length = GetEnvironmentVariableW(name, value, 1024);
     return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
+}
+
+unsigned long Number(const wchar_t* name) {
+    const std::wstring text = Variable(name);
+    return text.empty() ? 0 : std::wcstoul(text.c_str(), nullptr, 10);
 }
 
 void Append(const std::wstring& log, const std::wstring& text) {
@@ -32,12 +40,8 @@ void Append(const std::wstring& log, const std::wstring& text) {
     CloseHandle(file);
 }
 
-}  // namespace
-
-int main() {
-    const std::wstring log = Variable(L"TALLYUP_STANDIN_LOG");
-    if (log.empty()) return 1;
-
+std::wstring Record() {
+#ifdef STANDIN_RECORDS_START
     wchar_t self[MAX_PATH] = L"";
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     wchar_t directory[MAX_PATH] = L"";
@@ -46,13 +50,24 @@ int main() {
     startup.cb = sizeof(startup);
     GetStartupInfoW(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    Append(log, std::wstring(self) + L"|" + directory + L"|" + std::to_wstring(show) + L"|" +
-                    GetCommandLineW());
+    return std::wstring(self) + L"|" + directory + L"|" + std::to_wstring(show) + L"|" +
+           GetCommandLineW();
+#else
+    return GetCommandLineW();
+#endif
+}
 
-    const std::wstring stay = Variable(L"TALLYUP_STANDIN_STAY_MS");
-    if (!stay.empty()) {
-        Sleep(std::wcstoul(stay.c_str(), nullptr, 10));
-        Append(log, L"ended");
+}  // namespace
+
+int main() {
+    if (const unsigned long delay = Number(L"STANDIN_DELAY_MS")) Sleep(delay);
+    const std::wstring log = Variable(L"STANDIN_LOG");
+    if (!log.empty()) {
+        Append(log, Record());
+        if (const unsigned long stay = Number(L"STANDIN_STAY_MS")) {
+            Sleep(stay);
+            Append(log, L"ended");
+        }
     }
-    return 0;
+    return static_cast<int>(Number(L"STANDIN_EXIT"));
 }

@@ -1,4 +1,4 @@
-#include "setup/InstallerSide.h"
+#include "setup/testing/InstallerSide.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,13 @@
+#include "platform/SystemCalls.h"
+
+#include <shellapi.h>
+
+namespace platform {
+
+SystemCalls& Calls() {
+    static SystemCalls calls{GetProcAddress, GetSystemDirectoryW, CreateProcessW,
+                             WinExec,        ShellExecuteW,       MessageBoxW};
+    return calls;
+}
+
+}  // namespace platform
