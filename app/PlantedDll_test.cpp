@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/testing/DialogKit.h"
 #include "app/testing/OtherProcess.h"
 #include "res/resource.h"
 
