@@ -146,7 +146,7 @@ void CFarspanDlg::OnBnClickedBtnRecover() {
 // --- device changes ------------------------------------------------------------------------
 
 LRESULT CFarspanDlg::OnMyDeviceChange(WPARAM event, LPARAM data) {
-    auto note = [this](const wchar_t* line) { io_.OutputDebugStringW(line); };
+    auto note = [this](const wchar_t* line) { platform::WriteDiagnosticText(io_, line); };
     switch (event) {
         case DBT_DEVNODES_CHANGED:
             note(L"OnMyDeviceChange Info - DBT_DEVNODES_CHANGED\n");
@@ -236,9 +236,10 @@ uint32_t CFarspanDlg::UpdateStorageGroupEx1() {
 
     groups_ = std::move(fresh);
     for (const disk::StorageGroup& group : groups_) {
-        const std::wstring line = L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = " +
-                                  FieldText(group.State.VirtualDisk.FriendlyName) + L"\n";
-        io_.OutputDebugStringW(line.c_str());
+        // The name is the bus driver's text and may hold a "%": written as it is.
+        platform::WriteDiagnosticText(io_, L"UpdateStorageGroupEx1 VirtualDisk.FriendlyName = " +
+                                               FieldText(group.State.VirtualDisk.FriendlyName) +
+                                               L"\n");
     }
     ShowDriveList(remembered);
     return rc;
