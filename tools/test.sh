@@ -7,8 +7,7 @@
 #
 # The machine is kept busy rather than waiting: each preset is built while the tests of the
 # one before it run (the build at a lower priority, so the tests keep their pace), the Wine
-# prefixes are made while the first builds run, and each prefix keeps one Wine server for the
-# whole run instead of starting one per test program.
+# prefixes are made while the first builds run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh || exit 1
@@ -133,10 +132,10 @@ start_build native
 start_build win64
 if built native; then run_tests native native native; fi
 wait "$prefixes_made" || { echo "== a Wine prefix could not be made"; status=1; }
-for prefix in "${prefixes[@]}"; do
-    # Kept alive until the end, so no test program waits for a server to start.
-    [ -d "$prefix" ] && WINEPREFIX=$PWD/$prefix /usr/lib/wine/wineserver -p
-done
+# No Wine server is kept alive across tests: the first program of a server starts Wine's own
+# services, which inherit that program's output and, under a server that never ends, would
+# hold ctest's pipe open until the test times out. Each server ends a moment after its last
+# program, and its services with it.
 start_build win32-test
 if built win64; then run_tests win64 win64 win64; fi
 # The shipping files' checks run programs of the 32-bit test build: that build must be done.
