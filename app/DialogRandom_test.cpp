@@ -264,6 +264,9 @@ public:
         machine_->SetDeviceChangeObserver([this] { system_->Send({{1}, {0}, {2}}); });
         scannedUnderFault_ = false;
         dialog_->ClearDriveList();
+        if (!dialog_->Groups().empty() ||
+            !testing::ListLines(testing::Item(window_, IDC_LIST_DRIVE)).empty())
+            return "the cleared list still holds groups or lines";
         dialog_->RefreshDriveList();
         Settle();
         ui::RepaintNow(window_);
