@@ -26,6 +26,11 @@ std::wstring CurrentDirectory() {
     return path;
 }
 
+// The command WinExec is given: the updater in the folder, by its full path in quotes.
+std::string UpdaterCommandIn(const std::wstring& folder) {
+    return "\"" + std::string(folder.begin(), folder.end()) + "\\Tallyup.exe\" /unlock";
+}
+
 std::wstring Environment(const wchar_t* name) {
     wchar_t value[MAX_PATH] = L"";
     const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
@@ -71,7 +76,7 @@ TEST_F(LiveUpdateTest, StartsTheUpdaterShownNormallyFromTheInstallFolderWhichSta
     StartLiveUpdate(diagnostics, owner);
 
     ASSERT_EQ(1u, winExecCalls.size());
-    EXPECT_EQ("Tallyup.exe /unlock", winExecCalls[0].command);
+    EXPECT_EQ(UpdaterCommandIn(folder.Path()), winExecCalls[0].command);
     EXPECT_EQ(static_cast<UINT>(SW_SHOWNORMAL), winExecCalls[0].show);
     EXPECT_EQ(folder.Path(), winExecCalls[0].currentDirectory);
     EXPECT_EQ(std::vector<std::wstring>{L"OnBnClickedBtnLiveupdate Info - csFullPath = " +
@@ -109,7 +114,18 @@ TEST_F(LiveUpdateTest, TheRealStartFindsTheUpdaterInTheInstallFolder) {
     EXPECT_EQ(folder.Path() + L"\\Tallyup.exe", start.program);
     EXPECT_EQ(folder.Path(), start.directory);
     EXPECT_EQ(SW_SHOWNORMAL, start.show);
-    EXPECT_EQ(L"Tallyup.exe /unlock", start.commandLine);
+    EXPECT_EQ(L"\"" + folder.Path() + L"\\Tallyup.exe\" /unlock", start.commandLine);
+}
+
+TEST_F(LiveUpdateTest, AnUpdaterBesideTheProgramIsNeverStarted) {
+    // The program may be started from a downloads folder, elevated, beside anything.
+    StandInLog log;
+    ScopedFolder programFolder{testing::ProgramFolder()};
+    ASSERT_TRUE(programFolder.Place(StandInProgram(), L"Tallyup.exe")) << GetLastError();
+    StartLiveUpdate(diagnostics, owner);
+    ASSERT_EQ(1u, RecordedBoxes().size());
+    EXPECT_EQ(SystemErrorText(0x80070002), RecordedBoxes()[0].text);
+    EXPECT_FALSE(log.WaitForLines(1, 1000));
 }
 
 TEST_F(LiveUpdateTest, AMissingUpdaterIsReportedOnce) {

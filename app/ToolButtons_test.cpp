@@ -159,7 +159,7 @@ TEST(ToolButtonsTest, EachButtonStartsItsProgramAndTheDialogGoesOn) {
     EXPECT_EQ(1u, lines.size());  // not "ended" yet
     const testing::StandInStart updater = log.Starts().at(0);
     EXPECT_EQ(folder.Path() + L"\\Tallyup.exe", updater.program);
-    EXPECT_EQ(L"Tallyup.exe /unlock", updater.commandLine);
+    EXPECT_EQ(L"\"" + folder.Path() + L"\\Tallyup.exe\" /unlock", updater.commandLine);
     EXPECT_EQ(folder.Path(), updater.directory);
     EXPECT_EQ(SW_SHOWNORMAL, updater.show);
 

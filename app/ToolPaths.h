@@ -25,7 +25,8 @@ std::wstring FullPathDiagnostic(const wchar_t* operation, const std::wstring& pa
 inline constexpr wchar_t kCommandProcessor[] = L"cmd.exe";
 inline constexpr wchar_t kDiskManagementArguments[] = L"/c diskmgmt.msc";
 inline constexpr wchar_t kWow64Diagnostic[] = L"OnBnClickedBtnPartition Info - IsWow64 == TRUE \n";
-// 8-bit: it goes to WinExec, which takes the ANSI code page's text.
-inline constexpr char kUpdaterCommand[] = "Tallyup.exe /unlock";
+// The updater in the install folder, and what it is asked to do.
+inline constexpr wchar_t kUpdaterName[] = L"Tallyup.exe";
+inline constexpr wchar_t kUpdaterArguments[] = L"/unlock";
 
 }  // namespace app
