@@ -113,6 +113,7 @@ built() {
 echo "== format (log: build/format.log)"
 timed "format" tools/check-format >build/format.log 2>&1 &
 format_pid=$!
+format_line=${#summaries[@]}   # its summary line goes where it stood when the check ran first
 
 # The prefixes are made once, beside the first builds; later runs find them ready.
 [ "$runs_32bit" = yes ] || prefixes=(build/win64/wineprefix)
@@ -159,12 +160,13 @@ else
     summaries+=("win32: not tested, since the 32-bit test build whose programs run its files failed")
 fi
 if wait "$format_pid"; then
-    summaries=("format: $(cat build/format.log)" "${summaries[@]}")
+    format_summary="format: $(cat build/format.log)"
 else
     cat build/format.log
-    summaries=("format: FAILED (see above)" "${summaries[@]}")
+    format_summary="format: FAILED (see above)"
     status=1
 fi
+summaries=("${summaries[@]:0:format_line}" "$format_summary" "${summaries[@]:format_line}")
 
 echo
 echo "== summary"
