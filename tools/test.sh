@@ -5,9 +5,10 @@
 # and run. Ends with one summary line for each, and the time each phase took. Exit status is
 # non-zero when any build or test fails.
 #
-# The machine is kept busy rather than waiting: each preset is built while the tests of the
-# one before it run (the build at a lower priority, so the tests keep their pace), the Wine
-# prefixes are made while the first builds run.
+# The machine is kept busy rather than waiting: every preset's build starts at once, each at
+# a lower priority than the one tested before it (and all below the tests, so the tests keep
+# their pace), so that a core the tests or the first builds leave idle goes to the next
+# build; the layout check and the Wine prefixes run beside the first builds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh || exit 1
@@ -90,11 +91,12 @@ build() {
     local preset=$1 log=build/$1.log
     { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$log" 2>&1
 }
-# start_build <preset>: builds it in the background, at a lower priority than the tests.
+# start_build <preset> <niceness>: builds it in the background, at a lower priority than the
+# tests: the higher the niceness, the more it leaves to the others.
 declare -A build_pid
 start_build() {
     echo "== $1: configure and build (log: build/$1.log)"
-    timed "$1: configure and build" nice -n 10 bash -c "$(declare -f build); build $1" &
+    timed "$1: configure and build" nice -n "$2" bash -c "$(declare -f build); build $1" &
     build_pid[$1]=$!
 }
 # built <preset>: waits for its build; false, with the log's end shown, when it failed.
@@ -108,14 +110,10 @@ built() {
     fi
 }
 
-echo "== format"
-if format_log=$(timed "format" tools/check-format 2>&1); then
-    summaries+=("format: $format_log")
-else
-    echo "$format_log"
-    summaries+=("format: FAILED (see above)")
-    status=1
-fi
+echo "== format (log: build/format.log)"
+timed "format" tools/check-format >build/format.log 2>&1 &
+format_pid=$!
+format_line=${#summaries[@]}   # its summary line goes where it stood when the check ran first
 
 # The prefixes are made once, beside the first builds; later runs find them ready.
 [ "$runs_32bit" = yes ] || prefixes=(build/win64/wineprefix)
@@ -128,19 +126,21 @@ timed "Wine prefixes: make or check" bash -c '
     failed=0; for job in $(jobs -p); do wait $job || failed=1; done; exit $failed' - "$runs_32bit" &
 prefixes_made=$!
 
-start_build native
-start_build win64
+# In the order their tests run: the 64-bit Windows tests take longest, so their build comes
+# first; the shipping build's tests need the 32-bit test build's programs, so it comes last.
+start_build win64 2
+start_build native 4
+start_build win32-test 12
+start_build win32 19
 if built native; then run_tests native native native; fi
 wait "$prefixes_made" || { echo "== a Wine prefix could not be made"; status=1; }
 # No Wine server is kept alive across tests: the first program of a server starts Wine's own
 # services, which inherit that program's output and, under a server that never ends, would
 # hold ctest's pipe open until the test times out. Each server ends a moment after its last
 # program, and its services with it.
-start_build win32-test
 if built win64; then run_tests win64 win64 win64; fi
 # The shipping files' checks run programs of the 32-bit test build: that build must be done.
 if built win32-test; then
-    start_build win32
     if [ "$runs_32bit" = yes ]; then
         # Both platforms in one run, so that the locks keep apart what shares the display.
         run_tests "win32-test" win32-test win32-test
@@ -156,8 +156,17 @@ if built win32-test; then
         fi
     fi
 else
-    summaries+=("win32: not built, since the 32-bit test build whose programs run its files failed")
+    wait "${build_pid[win32]}"
+    summaries+=("win32: not tested, since the 32-bit test build whose programs run its files failed")
 fi
+if wait "$format_pid"; then
+    format_summary="format: $(cat build/format.log)"
+else
+    cat build/format.log
+    format_summary="format: FAILED (see above)"
+    status=1
+fi
+summaries=("${summaries[@]:0:format_line}" "$format_summary" "${summaries[@]:format_line}")
 
 echo
 echo "== summary"

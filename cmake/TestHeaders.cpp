@@ -1,0 +1,1 @@
+// Compiles the test programs' shared GoogleTest headers (cmake/Testing.cmake).
