@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build and the tests need. Safe to run again:
-# when everything is present it says nothing and returns at once.
+# Installs every Debian package the build and the tests need, and makes sure that 32-bit
+# x86 programs can run. Safe to run again: when everything is present it says nothing and
+# returns at once.
 set -euo pipefail
 
 packages=(
@@ -20,19 +21,26 @@ packages=(
   python3   # the scan report checks (a python3 elsewhere in PATH is not relied on)
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "setup: installing ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-# wine32 comes from the i386 half of the archive; without that architecture apt cannot see it.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  installed "$p" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  # wine32 comes from the i386 half of the archive; without that architecture apt cannot see it.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+"$(dirname "$0")/setup-32bit.sh"

@@ -15,12 +15,15 @@ tools/setup.sh || exit 1
 for tool in Xvfb cmake ctest ninja; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: tools/setup.sh did not install it"; exit 1; }
 done
-# Every run of a 32-bit program goes through Wine's 32-bit loader, a 32-bit Linux program,
-# which needs a kernel that runs 32-bit x86 code. Some kernels are built or booted without it
-# (ia32_emulation off), and no package can add it back. There the 32-bit builds are still
-# made and their files still checked without running them, and the summary says in capitals
-# which runs did not happen and why; everything else runs as always.
+# Every run of a 32-bit program goes through Wine's 32-bit loader, a 32-bit Linux program.
+# Where the kernel does not run 32-bit x86 code, tools/setup-32bit.sh has it run through qemu's
+# user-mode emulation, and the summary says so. Where even that is impossible, the 32-bit
+# builds are still made and their files still checked without running them, and the summary
+# says in capitals which runs did not happen and why; everything else runs as always.
 summaries=()
+if grep -qx enabled /proc/sys/fs/binfmt_misc/overreach-i386 2>/dev/null; then
+    summaries+=("32-bit programs run under qemu's user-mode emulation here, since this kernel does not run them (tools/setup-32bit.sh)")
+fi
 runs_32bit=yes
 if ! loader_error=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
     runs_32bit=no
