@@ -57,8 +57,9 @@ Figures RunDialog(sim::SimulatedMachine& machine, int cycles) {
         return figures;
     }
     HWND window = dialog.Handle();
-    // Other tests may run beside this one: its window keeps to the right edge of the screen
-    // and never takes the focus, so it covers no other test's window.
+    // Shown at the right edge of the screen, out of the way of what else is on the display. It
+    // still takes the focus (a new dialog gives it to its first control, and each click to the
+    // label clicked), so the test holds the display's lock like every test that shows a window.
     RECT box{};
     GetWindowRect(window, &box);
     SetWindowPos(window, HWND_BOTTOM, GetSystemMetrics(SM_CXSCREEN) - (box.right - box.left), 0, 0,
