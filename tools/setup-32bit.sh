@@ -30,6 +30,16 @@ cannot() {
 }
 runs && exit 0
 [ -x "$loader" ] || cannot "Wine's 32-bit loader $loader is missing"
+# An entry of ours from an earlier run that no longer works (its emulator gone) goes first.
+# Others' entries are left alone; the newest entry is the one the kernel uses.
+[ -e "$binfmt/$entry" ] && echo -1 | $sudo tee "$binfmt/$entry" >/dev/null
+# Only a kernel that refuses to start the loader at all (ENOEXEC) is given the emulator: a
+# loader that starts and fails has another fault, and on a kernel that runs 32-bit programs
+# the emulator would only slow every one of them down.
+python3 -c 'import errno, os, sys
+try: os.execv(sys.argv[1], sys.argv[1:])
+except OSError as e: sys.exit(0 if e.errno == errno.ENOEXEC else 1)' "$loader" --version >/dev/null 2>&1 ||
+    cannot "$loader fails, though this kernel starts it"
 
 if ! dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" ge 1:10; then
     echo "setup: this kernel does not run 32-bit programs; installing qemu-user from Debian 13 to run them"
@@ -57,9 +67,6 @@ if [ ! -e "$binfmt/register" ]; then
     $sudo mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
         cannot "binfmt_misc is not available, so the kernel cannot be told to use $emulator"
 fi
-# An entry of ours from an earlier run may name another emulator: it is replaced. Others'
-# entries are left alone; the newest entry is the one the kernel uses.
-[ -e "$binfmt/$entry" ] && echo -1 | $sudo tee "$binfmt/$entry" >/dev/null
 # A 32-bit x86 ELF executable or shared object; F opens the emulator now, so that it is found
 # whatever the program's root or mount namespace.
 magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
