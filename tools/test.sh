@@ -5,10 +5,11 @@
 # and run. Ends with one summary line for each, and the time each phase took. Exit status is
 # non-zero when any build or test fails.
 #
-# The machine is kept busy rather than waiting: every preset's build starts at once, each at
-# a lower priority than the one tested before it (and all below the tests, so the tests keep
-# their pace), so that a core the tests or the first builds leave idle goes to the next
-# build; the layout check and the Wine prefixes run beside the first builds.
+# The machine is kept busy rather than waiting. Three chains run at once, each a build and
+# then its tests: the 32-bit builds and their tests, the 64-bit Windows build and its tests,
+# the native build and its tests. The builds run at priorities in the order of the chains'
+# length, all below the tests, so that the tests keep their pace and a core the tests leave
+# idle goes to a build. The layout check and the Wine prefixes run beside the builds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh || exit 1
@@ -35,22 +36,31 @@ mkdir -p build
 times=build/test-times.txt
 : >"$times"
 
-# One virtual display for every Windows test, so parallel tests share it.
-xvfb_pid=
-if [ -z "${DISPLAY:-}" ]; then
+# Two virtual displays: one for the 64-bit test build's Windows tests, one for the 32-bit
+# builds', whose tests run at the same time. The tests of one preset that share a display's
+# pointer and foreground carry a lock, and locks hold within one ctest run only.
+xvfb_pids=()
+start_display() {
+    local displayfile
     displayfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 2560x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
-    xvfb_pid=$!
+    xvfb_pids+=($!)
     for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.05; done
-    export DISPLAY=:$(head -n1 "$displayfile")
+    echo ":$(head -n1 "$displayfile")"
     rm -f "$displayfile"
+}
+display64=${DISPLAY:-}
+display32=${DISPLAY:-}
+if [ -z "${DISPLAY:-}" ]; then
+    display64=$(start_display)
+    display32=$(start_display)
 fi
 prefixes=(build/win64/wineprefix build/win32-test/wineprefix build/win32-test/wineprefix32)
 stop() {
     for prefix in "${prefixes[@]}"; do
         [ -d "$prefix" ] && WINEPREFIX=$PWD/$prefix /usr/lib/wine/wineserver -k 2>/dev/null
     done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ ${#xvfb_pids[@]} -gt 0 ] && kill "${xvfb_pids[@]}" 2>/dev/null
     jobs -p | xargs -r kill 2>/dev/null
 }
 trap stop EXIT
@@ -63,20 +73,27 @@ timed() {
     { t=$( { time "$@" 1>&3 2>&4; } 2>&1 ); } 3>&1 4>&2
     rc=$?
     read -r real user sys <<<"$t"
-    awk -v p="$phase" -v r="$real" -v c="$user + $sys" 'BEGIN { split(c, t, " + ");
-        printf "%-48s %6.0f s wall %6.0f s CPU\n", p, r, t[1] + t[2] }' >>"$times"
+    awk -v p="$phase" -v r="$real" -v c="$user + $sys" -v at="$SECONDS" 'BEGIN {
+        split(c, t, " + ");
+        printf "%-48s %6.0f s wall %6.0f s CPU, ended at %5d s\n", p, r, t[1] + t[2], at }' >>"$times"
     return $rc
 }
 
-status=0
-# run_tests <summary label> <log name> <preset> [ctest arguments...]
+# Each chain below runs in a shell of its own and leaves its summary lines in
+# build/<chain>.summary; a chain that fails exits non-zero.
+# summarize <chain> <line>
+summarize() { echo "$2" >>"build/$1.summary"; }
+
+# run_tests <chain> <summary label> <log name> <preset> [ctest arguments...]
 run_tests() {
-    local label=$1 log=build/$2.ctest.log preset=$3
-    shift 3
-    echo "== $label: tests"
-    timed "$label: tests" ctest --preset "$preset" "$@" 2>&1 | tee "$log"
-    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-    summaries+=("$label: $(grep -E 'tests passed|No tests were found' "$log" | tail -n1)")
+    local chain=$1 label=$2 log=build/$3.ctest.log preset=$4 rc
+    shift 4
+    echo "== $label: tests (log: $log)"
+    timed "$label: tests" ctest --preset "$preset" "$@" >"$log" 2>&1
+    rc=$?
+    summarize "$chain" "$label: $(grep -E 'tests passed|No tests were found' "$log" | tail -n1)"
+    echo "== $label: tests done"
+    return $rc
 }
 
 # platform_counts <32|64>: passed and failed tests of the 32-bit test build's log on that
@@ -89,93 +106,152 @@ platform_counts() {
     } END { printf "%d passed, %d failed\n", passed, failed }' build/win32-test.ctest.log
 }
 
-# build <preset>: configures and builds it, the output in build/<preset>.log.
+# build <chain> <preset> <niceness>: configures and builds it at that priority, the output in
+# build/<preset>.log; when it fails, the log's end is shown and the summary says so. The
+# higher the niceness, the more of the two cores it leaves to the others.
 build() {
-    local preset=$1 log=build/$1.log
-    { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$log" 2>&1
-}
-# start_build <preset> <niceness>: builds it in the background, at a lower priority than the
-# tests: the higher the niceness, the more it leaves to the others.
-declare -A build_pid
-start_build() {
-    echo "== $1: configure and build (log: build/$1.log)"
-    timed "$1: configure and build" nice -n "$2" bash -c "$(declare -f build); build $1" &
-    build_pid[$1]=$!
-}
-# built <preset>: waits for its build; false, with the log's end shown, when it failed.
-built() {
-    if ! wait "${build_pid[$1]}"; then
-        tail -n 60 "build/$1.log"
-        echo "== $1: build failed"
-        summaries+=("$1: build failed")
-        status=1
+    local chain=$1 preset=$2 log=build/$2.log
+    echo "== $preset: configure and build (log: $log)"
+    if ! timed "$preset: configure and build" nice -n "$3" \
+        bash -c "cmake --preset $preset && cmake --build --preset $preset" >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "== $preset: build failed"
+        summarize "$chain" "$preset: build failed"
         return 1
     fi
 }
 
+# serve <prefix> [--win32]: starts the prefix's Wine server to stay until `wineserver -k`,
+# with Wine's services and the desktop process started here, with nothing to inherit. Wine
+# starts them with the program that first needs them, and they inherit that program's
+# output: a test that started them would hold ctest's pipe open, and its slot and its locks,
+# as long as they run. Each program then also starts without starting a server.
+desktop_of() {
+    local pid
+    for pid in $(pgrep -f 'system32.explorer\.exe /desktop'); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$1" && echo "$pid"
+    done
+}
+serve() {
+    local prefix=$PWD/$1 flag=${2:-}
+    WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null
+    WINEPREFIX=$prefix /usr/lib/wine/wineserver -p || return 1
+    tools/wine-run $flag "$prefix" cmd.exe /c exit </dev/null >/dev/null 2>&1
+    # The desktop process that program started ends a moment after it; then one is started
+    # that stays.
+    for _ in $(seq 300); do [ -z "$(desktop_of "$prefix")" ] && break; sleep 0.1; done
+    tools/wine-run $flag "$prefix" explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 600); do [ -n "$(desktop_of "$prefix")" ] && return 0; sleep 0.1; done
+    echo "== $prefix: its desktop process did not start; its tests run without it"
+}
+unserve() {
+    local prefix
+    for prefix in "$@"; do WINEPREFIX=$PWD/$prefix /usr/lib/wine/wineserver -k 2>/dev/null; done
+}
+
+# The native build and its tests, last in priority: they take the least time.
+native_chain() {
+    build native native 19 || return 1
+    run_tests native native native native
+}
+
+# The 64-bit Windows tests, on their own display.
+win64_chain() {
+    export DISPLAY=$display64
+    tools/wine-run build/win64/wineprefix &
+    local prefix_made=$!
+    build win64 win64 4 || return 1
+    wait "$prefix_made" || { summarize win64 "win64: its Wine prefix could not be made"; return 1; }
+    serve build/win64/wineprefix
+    run_tests win64 win64 win64 win64
+    local rc=$?
+    unserve build/win64/wineprefix
+    return $rc
+}
+
+# The 32-bit chain takes longest: its test build comes first of all. The shipping files'
+# checks run programs of that build in its prefixes, so they run after its tests.
+win32_chain() {
+    export DISPLAY=$display32
+    local rc=0 prefix_made shipping_built
+    if [ "$runs_32bit" = yes ]; then
+        bash -c 'tools/wine-run build/win32-test/wineprefix & on64=$!
+                 tools/wine-run --win32 build/win32-test/wineprefix32 && wait $on64' &
+        prefix_made=$!
+    fi
+    build win32 win32 12 &
+    shipping_built=$!
+    if ! build win32 win32-test 2; then
+        wait "$shipping_built"
+        summarize win32 "win32: not tested, since the 32-bit test build whose programs run its files failed"
+        return 1
+    fi
+    if [ "$runs_32bit" != yes ]; then
+        summarize win32 "win32-test: built; its tests NOT RUN (32-bit programs do not run here, see the first line)"
+        # What is read off the shipping files still is; the runs of them (shipping_*) are not.
+        wait "$shipping_built" || return 1
+        run_tests win32 "win32, the shipping files read, NOT RUN" win32 win32 -E '^shipping_'
+        return
+    fi
+    wait "$prefix_made" || { summarize win32 "win32-test: its Wine prefixes could not be made"; return 1; }
+    serve build/win32-test/wineprefix
+    serve build/win32-test/wineprefix32 --win32
+    # Both platforms in one run, so that the locks keep apart what shares the display.
+    run_tests win32 "win32-test" win32-test win32-test || rc=1
+    for platform in 64 32; do
+        summarize win32 "  of which the 32-bit program on ${platform}-bit Windows: $(platform_counts $platform)"
+    done
+    if wait "$shipping_built"; then
+        run_tests win32 "win32, the shipping files" win32 win32 || rc=1
+    else
+        rc=1
+    fi
+    unserve build/win32-test/wineprefix build/win32-test/wineprefix32
+    return $rc
+}
+
+status=0
 echo "== format (log: build/format.log)"
 timed "format" tools/check-format >build/format.log 2>&1 &
 format_pid=$!
-format_line=${#summaries[@]}   # its summary line goes where it stood when the check ran first
-
-# The prefixes are made once, beside the first builds; later runs find them ready.
+rm -f build/native.summary build/win64.summary build/win32.summary
 [ "$runs_32bit" = yes ] || prefixes=(build/win64/wineprefix)
-timed "Wine prefixes: make or check" bash -c '
-    tools/wine-run build/win64/wineprefix &
-    if [ "$1" = yes ]; then
-        tools/wine-run build/win32-test/wineprefix &
-        tools/wine-run --win32 build/win32-test/wineprefix32 &
-    fi
-    failed=0; for job in $(jobs -p); do wait $job || failed=1; done; exit $failed' - "$runs_32bit" &
-prefixes_made=$!
+win32_chain &
+win32_pid=$!
+win64_chain &
+win64_pid=$!
+native_chain &
+native_pid=$!
+for pid in "$native_pid" "$win64_pid" "$win32_pid"; do wait "$pid" || status=1; done
 
-# In the order their tests run: the 64-bit Windows tests take longest, so their build comes
-# first; the shipping build's tests need the 32-bit test build's programs, so it comes last.
-start_build win64 2
-start_build native 4
-start_build win32-test 12
-start_build win32 19
-if built native; then run_tests native native native; fi
-wait "$prefixes_made" || { echo "== a Wine prefix could not be made"; status=1; }
-# No Wine server is kept alive across tests: the first program of a server starts Wine's own
-# services, which inherit that program's output and, under a server that never ends, would
-# hold ctest's pipe open until the test times out. Each server ends a moment after its last
-# program, and its services with it.
-if built win64; then run_tests win64 win64 win64; fi
-# The shipping files' checks run programs of the 32-bit test build: that build must be done.
-if built win32-test; then
-    if [ "$runs_32bit" = yes ]; then
-        # Both platforms in one run, so that the locks keep apart what shares the display.
-        run_tests "win32-test" win32-test win32-test
-        for platform in 64 32; do
-            summaries+=("  of which the 32-bit program on ${platform}-bit Windows: $(platform_counts $platform)")
-        done
-        if built win32; then run_tests "win32, the shipping files" win32 win32; fi
-    else
-        summaries+=("win32-test: built; its tests NOT RUN (32-bit programs do not run here, see the first line)")
-        # What is read off the shipping files still is; the runs of them (shipping_*) are not.
-        if built win32; then
-            run_tests "win32, the shipping files read, NOT RUN" win32 win32 -E '^shipping_'
-        fi
-    fi
-else
-    wait "${build_pid[win32]}"
-    summaries+=("win32: not tested, since the 32-bit test build whose programs run its files failed")
-fi
 if wait "$format_pid"; then
-    format_summary="format: $(cat build/format.log)"
+    summaries+=("format: $(cat build/format.log)")
 else
     cat build/format.log
-    format_summary="format: FAILED (see above)"
+    summaries+=("format: FAILED (see above)")
     status=1
 fi
-summaries=("${summaries[@]:0:format_line}" "$format_summary" "${summaries[@]:format_line}")
-
+for chain in native win64 win32; do
+    if [ -f "build/$chain.summary" ]; then
+        mapfile -t lines <"build/$chain.summary"
+        summaries+=("${lines[@]}")
+    else
+        summaries+=("$chain: no summary (see above)")
+        status=1
+    fi
+done
+# The tests' own output, one preset after the other.
+for log in native win64 win32-test win32; do
+    [ -f "build/$log.ctest.log" ] || continue
+    echo
+    echo "== $log: tests"
+    cat "build/$log.ctest.log"
+done
 echo
 echo "== summary"
 printf '%s\n' "${summaries[@]}"
 echo
-echo "== times (CPU: the phase's processes on all cores; builds overlap the tests before them)"
+echo "== times (CPU: the phase's processes on all cores; the three chains run at once)"
 cat "$times"
 echo "total: ${SECONDS} s wall"
 exit $status
