@@ -129,7 +129,7 @@ build() {
 desktop_of() {
     local pid
     for pid in $(pgrep -f 'system32.explorer\.exe /desktop'); do
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$1" && echo "$pid"
+        tr "\0" "\n" 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$1" && echo "$pid"
     done
 }
 serve() {
