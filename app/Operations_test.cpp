@@ -5,6 +5,7 @@
 #include <dbt.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -407,7 +408,12 @@ TEST_F(OperationsTest, BroadcastsSentOneAfterAnotherCostOneRescanAfterTheBurst) 
     ASSERT_TRUE(system.WaitUntilDelivered());
     EXPECT_EQ(5u, machine().DebugLines().size());
     EXPECT_TRUE(machine().Ioctls().empty());  // nothing scanned while the burst comes in
-    for (double ms : system.SendTimes()) EXPECT_LT(ms, 50.0);
+    // A handler that waited for the quiet spell (150 ms) would hold every send that long; a
+    // busy machine delays some sends, not most of them.
+    std::vector<double> sends = system.SendTimes();
+    std::sort(sends.begin(), sends.end());
+    ASSERT_EQ(5u, sends.size());
+    EXPECT_LT(sends[2], 50.0) << "the median send";
     ASSERT_TRUE(testing::PumpUntil([&] { return !dialog->RescanPending(); }));
     EXPECT_EQ(1u, Scans(3));
     EXPECT_EQ(600u, machine().SleptMilliseconds());
