@@ -40,20 +40,21 @@ times=build/test-times.txt
 # builds', whose tests run at the same time. The tests of one preset that share a display's
 # pointer and foreground carry a lock, and locks hold within one ctest run only.
 xvfb_pids=()
+# start_display <variable>: starts an Xvfb and sets the variable to its display name.
 start_display() {
     local displayfile
     displayfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 2560x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
     xvfb_pids+=($!)
     for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.05; done
-    echo ":$(head -n1 "$displayfile")"
+    printf -v "$1" ':%s' "$(head -n1 "$displayfile")"
     rm -f "$displayfile"
 }
 display64=${DISPLAY:-}
 display32=${DISPLAY:-}
 if [ -z "${DISPLAY:-}" ]; then
-    display64=$(start_display)
-    display32=$(start_display)
+    start_display display64
+    start_display display32
 fi
 prefixes=(build/win64/wineprefix build/win32-test/wineprefix build/win32-test/wineprefix32)
 stop() {
