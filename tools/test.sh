@@ -35,6 +35,10 @@ fi
 mkdir -p build
 times=build/test-times.txt
 : >"$times"
+# cpu_ticks: the machine's busy and idle clock ticks since boot, from the first line of
+# /proc/stat (busy: user, nice, system, irq, softirq, steal; idle: idle, iowait).
+cpu_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 + $9, $5 + $6; exit }' /proc/stat; }
+read -r busy_at_start idle_at_start < <(cpu_ticks)
 
 # Two virtual displays: one for the 64-bit test build's Windows tests, one for the 32-bit
 # builds', whose tests run at the same time. The tests of one preset that share a display's
@@ -255,4 +259,10 @@ echo
 echo "== times (CPU: the phase's processes on all cores; the three chains run at once)"
 cat "$times"
 echo "total: ${SECONDS} s wall"
+# What the cores did, every process counted (Wine's servers and services too, which the
+# phases' CPU figures do not see): how far the machine itself limits the wall time.
+read -r busy idle < <(cpu_ticks)
+awk -v b=$((busy - busy_at_start)) -v i=$((idle - idle_at_start)) -v hz="$(getconf CLK_TCK)" \
+    -v cores="$(nproc)" 'BEGIN { printf "the machine: %.0f core-seconds busy, %.0f idle, on %d cores\n",
+    b / hz, i / hz, cores }'
 exit $status
