@@ -42,7 +42,8 @@ read -r busy_at_start idle_at_start < <(cpu_ticks)
 
 # Two virtual displays: one for the 64-bit test build's Windows tests, one for the 32-bit
 # builds', whose tests run at the same time. The tests of one preset that share a display's
-# pointer and foreground carry a lock, and locks hold within one ctest run only.
+# pointer and foreground carry a lock, and locks hold within one ctest run only: so even
+# where a display is set, each chain gets one of its own, where nothing else takes the focus.
 xvfb_pids=()
 # start_display <variable>: starts an Xvfb and sets the variable to its display name.
 start_display() {
@@ -54,12 +55,8 @@ start_display() {
     printf -v "$1" ':%s' "$(head -n1 "$displayfile")"
     rm -f "$displayfile"
 }
-display64=${DISPLAY:-}
-display32=${DISPLAY:-}
-if [ -z "${DISPLAY:-}" ]; then
-    start_display display64
-    start_display display32
-fi
+start_display display64
+start_display display32
 prefixes=(build/win64/wineprefix build/win32-test/wineprefix build/win32-test/wineprefix32)
 stop() {
     for prefix in "${prefixes[@]}"; do
