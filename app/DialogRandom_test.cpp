@@ -218,7 +218,8 @@ private:
             if (open.path.find(L"PhysicalDrive") != std::wstring::npos &&
                 std::find(paths.begin(), paths.end(), open.path) == paths.end())
                 paths.push_back(open.path);
-        return paths.size() > 1;
+        return paths.size() > 1 ||
+               std::find(paths.begin(), paths.end(), L"\\\\.\\PhysicalDrive0") != paths.end();
     }
 
     void ChangeMachine(const testing::MachineChange& c, const RandomStep& s) {
@@ -338,8 +339,11 @@ private:
             const size_t at = machine_->DeviceCalls() + static_cast<size_t>(s.afterCall);
             machine_->SetCallHook([this, at, &s](size_t calls) {
                 if (calls != at) return;
-                machine_->SetCallHook(nullptr);
-                ChangeMachine(s.change, s);
+                // Clearing the hook ends this closure: what it holds is taken first.
+                Player* self = this;
+                const RandomStep& step = s;
+                self->machine_->SetCallHook(nullptr);
+                self->ChangeMachine(step.change, step);
             });
         }
         // Each box is read, kept open a while (the window's timers and the broadcasts run
@@ -584,6 +588,7 @@ private:
         if (!wrong.empty()) return (settled ? "settled view: " : "view: ") + wrong;
         if (!settled) return "";
         if (!IsWindowVisible(window_)) return "window: the dialog is hidden";
+        testing::PumpMessages();
         if (GetUpdateRect(window_, nullptr, FALSE)) return "window: left unpainted";
         if (const size_t live = ui::testing::LiveGdiObjects(); live != gdiBaseline_)
             return "gdi: " + std::to_string(gdiBaseline_) + " GDI objects after opening, " +

@@ -138,8 +138,9 @@ void DialogModel::MayHaveRescanned() {
 }
 
 void DialogModel::UserSelects(int line) {
+    // A line past the end is no line: the list keeps what it had.
     for (DialogView& v : views_)
-        v.selected = line >= 0 && static_cast<size_t>(line) < v.lines.size() ? line : -1;
+        if (line < 0 || static_cast<size_t>(line) < v.lines.size()) v.selected = line;
 }
 
 void DialogModel::MayHaveMisread() {

@@ -79,7 +79,7 @@ public:
     void MachineChanged(sim::SimulatedMachine& machine);
     // The dialog may have rebuilt its list since the last look, from any later version.
     void MayHaveRescanned();
-    // The user chose a line (past the end: none).
+    // The user chose a line (-1: none; past the end: no change).
     void UserSelects(int line);
     // A scan may have read the machine wrongly (a fault it takes for an answer): after the
     // next true scan the list is right, and the user's drive may have lost its selection.

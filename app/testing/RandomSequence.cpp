@@ -43,7 +43,7 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
     std::mt19937 rng(seed);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
     RandomSequence seq;
-    seq.realTiming = pick(5) == 0;
+    seq.realTiming = pick(8) == 0;
     if (pick(4) == 0) {
         for (const std::string& line : Split(demoScenario, '\n')) {
             const std::string fact = line.substr(0, line.find('#'));
@@ -111,7 +111,7 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
                                       sim::Call::HeapAlloc};
     static const uint32_t errors[] = {2, 21, 31, 87, 259};
     bool busGone = false;
-    seq.steps.resize(static_cast<size_t>(3 + pick(12)));
+    seq.steps.resize(static_cast<size_t>(3 + pick(10)));
     for (RandomStep& s : seq.steps) {
         const int roll = pick(100);
         s.kind = roll < 18   ? StepKind::Select
@@ -122,11 +122,11 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
                  : roll < 93 ? StepKind::Wait
                              : StepKind::Settle;
         if (s.kind == StepKind::Settle) continue;
-        s.line = pick(8) == 0 ? 5 + pick(12) : pick(4);
+        s.line = pick(8) == 0 ? -1 : pick(4);
         s.yes = pick(3) != 0;
-        s.pump = pick(3) == 0 ? pick(seq.realTiming ? 1200 : 60) : 0;
-        if (s.kind == StepKind::Wait) s.pump = 1 + pick(seq.realTiming ? 1200 : 80);
-        s.boxOpen = pick(3) == 0 ? pick(seq.realTiming ? 600 : 60) : 0;
+        s.pump = pick(3) == 0 ? pick(seq.realTiming ? 600 : 40) : 0;
+        if (s.kind == StepKind::Wait) s.pump = 1 + pick(seq.realTiming ? 1200 : 60);
+        s.boxOpen = pick(3) == 0 ? pick(seq.realTiming ? 400 : 40) : 0;
         if (s.kind == StepKind::Change || pick(5) == 0) {
             s.change = change();
             if (s.kind != StepKind::Change) {
