@@ -17,6 +17,9 @@ const char* const kSteps[] = {"select", "create", "recover", "broadcasts", "chan
 const char* const kChanges[] = {"none",      "add",    "remove",  "plug-elsewhere",
                                 "unmount-elsewhere", "remove-virtual", "bus-gone", "bus-back"};
 const char* const kWhen[] = {"now", "box", "call"};
+// The bus driver's requests, by the names the sequence text gives them.
+const char* const kRequests[] = {"plug-in", "unplug", "query", "lookup", "size"};
+const uint32_t kRequestCodes[] = {0x2A4004, 0x2A4008, 0x2A4010, 0x2A4014, 0x2A4018};
 
 template <size_t N>
 int IndexOf(const char* const (&names)[N], const std::string& name) {
@@ -46,8 +49,9 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
     seq.realTiming = pick(8) == 0;
     if (pick(4) == 0) {
         for (const std::string& line : Split(demoScenario, '\n')) {
-            const std::string fact = line.substr(0, line.find('#'));
-            if (fact.find_first_not_of(' ') != std::string::npos) seq.machine.push_back(fact);
+            std::string fact = line.substr(0, line.find('#'));
+            fact.erase(fact.find_last_not_of(' ') + 1);
+            if (!fact.empty()) seq.machine.push_back(fact);
         }
     } else {
         seq.machine.push_back("bus present");
@@ -103,12 +107,13 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
                 c.flags += f;
         return c;
     };
-    static const sim::Call calls[] = {sim::Call::GetClassDevs, sim::Call::EnumDeviceInterfaces,
-                                      sim::Call::GetDeviceInterfaceDetail,
-                                      sim::Call::GetDeviceRegistryProperty, sim::Call::CreateFile,
-                                      sim::Call::CreateFile,   sim::Call::DeviceIoControl,
-                                      sim::Call::DeviceIoControl, sim::Call::DeviceIoControl,
-                                      sim::Call::HeapAlloc};
+    static const sim::Call calls[] = {
+        sim::Call::GetClassDevs,    sim::Call::EnumDeviceInterfaces,
+        sim::Call::GetDeviceInterfaceDetail, sim::Call::GetDeviceRegistryProperty,
+        sim::Call::CreateFile,      sim::Call::CreateFile,
+        sim::Call::DeviceIoControl, sim::Call::DeviceIoControl,
+        sim::Call::DeviceIoControl, sim::Call::DeviceIoControl,
+        sim::Call::DeviceIoControl, sim::Call::HeapAlloc};
     static const uint32_t errors[] = {2, 21, 31, 87, 259};
     bool busGone = false;
     seq.steps.resize(static_cast<size_t>(3 + pick(10)));
@@ -143,11 +148,16 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
             s.gaps = gaps();
             s.volume = pick(4) == 0;
         }
-        if (pick(3) == 0) {
+        const bool request = s.kind == StepKind::Create || s.kind == StepKind::Recover;
+        if (pick(request ? 2 : 3) == 0) {
             FaultPlan& f = s.fault;
             f.on = true;
-            f.call = calls[pick(10)];
-            f.nth = 1 + pick(pick(2) ? 6 : 60);
+            f.call = calls[pick(12)];
+            if (f.call == sim::Call::DeviceIoControl && pick(2)) {
+                static const int requests[] = {0, 1, 2, 2, 3, 4};
+                f.ioctl = kRequestCodes[requests[pick(6)]];
+            }
+            f.nth = 1 + (pick(2) ? pick(3) : pick(pick(2) ? 12 : 60));
             f.count = pick(4) == 0 ? 2 + pick(6) : 1;
             f.error = errors[pick(5)];
             f.bus = pick(3) - 1;
@@ -190,6 +200,8 @@ std::string Describe(const RandomStep& s) {
     if (s.fault.on)
         o << " fault=" << kCalls[static_cast<int>(s.fault.call)] << "," << s.fault.nth << ","
           << s.fault.count << "," << s.fault.error << "," << s.fault.bus;
+    for (size_t r = 0; r < 5; ++r)
+        if (s.fault.on && s.fault.ioctl == kRequestCodes[r]) o << "," << kRequests[r];
     return o.str();
 }
 
@@ -260,12 +272,17 @@ bool FromText(const std::string& text, RandomSequence& seq, std::string& error) 
                     s.change.blockSize = static_cast<uint32_t>(num(3));
                     s.change.style = static_cast<int>(num(4));
                     s.change.flags = v.size() > 5 && v[5] != "-" ? v[5] : "";
-                } else if (key == "fault" && v.size() == 5) {
+                } else if (key == "fault" && (v.size() == 5 || v.size() == 6)) {
                     const int call = IndexOf(kCalls, v[0]);
-                    if (call < 0) return fail("no call " + v[0]);
-                    s.fault = {true, static_cast<sim::Call>(call), static_cast<int>(num(1)),
-                               static_cast<int>(num(2)), static_cast<uint32_t>(num(3)),
-                               static_cast<int>(num(4))};
+                    const int request = v.size() == 6 ? IndexOf(kRequests, v[5]) : 0;
+                    if (call < 0 || request < 0) return fail("no such fault " + word);
+                    s.fault = {true,
+                               static_cast<sim::Call>(call),
+                               static_cast<int>(num(1)),
+                               static_cast<int>(num(2)),
+                               static_cast<uint32_t>(num(3)),
+                               static_cast<int>(num(4)),
+                               v.size() == 6 ? kRequestCodes[request] : 0};
                 } else {
                     return fail("cannot read " + word);
                 }
