@@ -97,5 +97,65 @@ TEST(SameStorageGroupsTest, OrderAndLengthCount) {
     EXPECT_FALSE(SameStorageGroups(two, {two[1], two[0]}));
 }
 
+TEST(FindGroupTest, ADriveIsFoundByNameAndNumberWhereverItsLineIs) {
+    disk::StorageGroupList list{Group(0, 1), Group(1, 2), Group(2, 3)};
+    list[0].DeviceObjectName = L"\\Device\\00000031";
+    list[2].DeviceObjectName = L"\\Device\\00000033";
+    EXPECT_EQ(2, FindGroup(list, {L"\\Device\\00000033", 3}));
+    EXPECT_EQ(1, FindGroup(list, IdentityOf(list[1])));
+    EXPECT_EQ(-1, FindGroup(list, {L"\\Device\\00000033", 2}));  // same name, other number
+    EXPECT_EQ(-1, FindGroup(list, {L"\\Device\\00000034", 3}));
+    EXPECT_EQ(-1, FindGroup({}, IdentityOf(list[0])));
+}
+
+// What the bus driver reads back after this program plugged in serial 5 on drive 2, and what
+// the dialog is then to show for that drive (serial, created, mounted), and whether the record
+// still holds for the next reading.
+TEST(PluggedInRecordTest, OnlyTheBusDriversWordEndsWhatThisProgramPluggedIn) {
+    struct Case {
+        const char* reading;
+        std::function<void(disk::StorageGroupList&)> read;
+        uint32_t serialNo;
+        int created, mounted;
+        bool kept;
+    } cases[] = {
+        {"plugged in", [](auto&) {}, 5, 1, 1, true},
+        {"not known", [](auto& l) { l[1] = Group(0, 2); }, 5, 1, 1, true},
+        {"not known, the serial asked for",
+         [](auto& l) { l[1].State.Created = l[1].State.Mounted = 0; }, 5, 1, 1, true},
+        {"unplugged", [](auto& l) { l[1].State.Mounted = 0; }, 5, 1, 0, false},
+        {"another virtual drive", [](auto& l) { l[1].SerialNo = 7; }, 7, 1, 1, false},
+        {"drive gone", [](auto& l) { l.erase(l.begin() + 1); }, 0, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reading);
+        PluggedInRecord record;
+        record.Remember(L"\\Device\\00000032", 5);
+        disk::StorageGroupList list{Group(0, 1), Group(5, 2)};
+        list[0].DeviceObjectName = L"\\Device\\00000031";
+        c.read(list);
+        record.Apply(list);
+        if (list.size() > 1) {
+            EXPECT_EQ(c.serialNo, list[1].SerialNo);
+            EXPECT_EQ(c.created, list[1].State.Created);
+            EXPECT_EQ(c.mounted, list[1].State.Mounted);
+        }
+        EXPECT_EQ(0u, list[0].SerialNo);  // another drive is left alone
+        EXPECT_EQ(0, list[0].State.Created);
+        // A later "not known" is believed once the record ended.
+        disk::StorageGroupList later{Group(0, 1), Group(0, 2)};
+        later[0].DeviceObjectName = L"\\Device\\00000031";
+        record.Apply(later);
+        EXPECT_EQ(c.kept ? 5u : 0u, later[1].SerialNo);
+        EXPECT_EQ(c.kept ? 1 : 0, later[1].State.Mounted);
+    }
+    PluggedInRecord forgotten;
+    forgotten.Remember(L"\\Device\\00000032", 5);
+    forgotten.Forget(L"\\Device\\00000032");
+    disk::StorageGroupList list{Group(0, 2)};
+    forgotten.Apply(list);
+    EXPECT_EQ(0, list[0].State.Created);
+}
+
 }  // namespace
 }  // namespace app
