@@ -97,6 +97,21 @@ TEST(SameStorageGroupsTest, OrderAndLengthCount) {
     EXPECT_FALSE(SameStorageGroups(two, {two[1], two[0]}));
 }
 
+TEST(SameVirtualDriveTest, DriveNumberNameAndSerialEachCountNothingElse) {
+    const disk::StorageGroup asked = Group(2, 3);
+    disk::StorageGroup same = asked;
+    same.State.Mounted = 0;
+    same.CapacityText = L"1";
+    EXPECT_TRUE(SameVirtualDrive(asked, same));
+    for (auto change : {+[](disk::StorageGroup& g) { g.PhysicalDriveNumber = 4; },
+                        +[](disk::StorageGroup& g) { g.DeviceObjectName += L"1"; },
+                        +[](disk::StorageGroup& g) { g.SerialNo = 3; }}) {
+        disk::StorageGroup other = asked;
+        change(other);
+        EXPECT_FALSE(SameVirtualDrive(asked, other));
+    }
+}
+
 TEST(FindGroupTest, ADriveIsFoundByNameAndNumberWhereverItsLineIs) {
     disk::StorageGroupList list{Group(0, 1), Group(1, 2), Group(2, 3)};
     list[0].DeviceObjectName = L"\\Device\\00000031";
