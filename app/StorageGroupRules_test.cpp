@@ -123,53 +123,42 @@ TEST(FindGroupTest, ADriveIsFoundByNameAndNumberWhereverItsLineIs) {
     EXPECT_EQ(-1, FindGroup({}, IdentityOf(list[0])));
 }
 
-// What the bus driver reads back after this program plugged in serial 5 on drive 2, and what
-// the dialog is then to show for that drive (serial, created, mounted), and whether the record
-// still holds for the next reading.
+// After this program plugged in serial 5 on drive 2: what a reading of the bus driver shows
+// for that drive (serial/created/mounted), and whether a later "not known" is still overruled.
 TEST(PluggedInRecordTest, OnlyTheBusDriversWordEndsWhatThisProgramPluggedIn) {
-    struct Case {
-        const char* reading;
-        std::function<void(disk::StorageGroupList&)> read;
-        uint32_t serialNo;
-        int created, mounted;
-        bool kept;
+    using Read = void (*)(PluggedInRecord&, disk::StorageGroupList&);
+    const struct {
+        Read read;
+        const char *shown, *later;
     } cases[] = {
-        {"plugged in", [](auto&) {}, 5, 1, 1, true},
-        {"not known", [](auto& l) { l[1] = Group(0, 2); }, 5, 1, 1, true},
-        {"not known, the serial asked for",
-         [](auto& l) { l[1].State.Created = l[1].State.Mounted = 0; }, 5, 1, 1, true},
-        {"unplugged", [](auto& l) { l[1].State.Mounted = 0; }, 5, 1, 0, false},
-        {"another virtual drive", [](auto& l) { l[1].SerialNo = 7; }, 7, 1, 1, false},
-        {"drive gone", [](auto& l) { l.erase(l.begin() + 1); }, 0, 0, 0, false},
+        {[](auto&, auto&) {}, "5/1/1", "5/1/1"},                             // plugged in
+        {[](auto&, auto& l) { l[1] = Group(0, 2); }, "5/1/1", "5/1/1"},      // not known
+        {[](auto&, auto& l) { l[1].State.Created = 0; }, "5/1/1", "5/1/1"},  // not known, serial 5
+        {[](auto&, auto& l) { l[1].State.Mounted = 0; }, "5/1/0", "0/0/0"},  // unplugged
+        {[](auto&, auto& l) { l[1].SerialNo = 7; }, "7/1/1", "0/0/0"},       // another one
+        {[](auto&, auto& l) { l.pop_back(); }, "", "0/0/0"},                 // the drive left
+        {[](auto& r, auto& l) { r.Forget(l[1].DeviceObjectName), l[1] = Group(0, 2); }, "0/0/0",
+         "0/0/0"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reading);
+    auto shown = [](const disk::StorageGroupList& l) {
+        return l.size() < 2
+                   ? std::string()
+                   : std::to_string(l[1].SerialNo) + "/" + std::to_string(l[1].State.Created) +
+                         "/" + std::to_string(l[1].State.Mounted);
+    };
+    for (size_t k = 0; k < std::size(cases); ++k) {
         PluggedInRecord record;
-        record.Remember(L"\\Device\\00000032", 5);
         disk::StorageGroupList list{Group(0, 1), Group(5, 2)};
         list[0].DeviceObjectName = L"\\Device\\00000031";
-        c.read(list);
+        record.Remember(list[1].DeviceObjectName, 5);
+        cases[k].read(record, list);
         record.Apply(list);
-        if (list.size() > 1) {
-            EXPECT_EQ(c.serialNo, list[1].SerialNo);
-            EXPECT_EQ(c.created, list[1].State.Created);
-            EXPECT_EQ(c.mounted, list[1].State.Mounted);
-        }
-        EXPECT_EQ(0u, list[0].SerialNo);  // another drive is left alone
-        EXPECT_EQ(0, list[0].State.Created);
-        // A later "not known" is believed once the record ended.
-        disk::StorageGroupList later{Group(0, 1), Group(0, 2)};
-        later[0].DeviceObjectName = L"\\Device\\00000031";
+        EXPECT_EQ(cases[k].shown, shown(list)) << k;
+        EXPECT_EQ(0, list[0].State.Created) << k;  // another drive is left alone
+        disk::StorageGroupList later{list[0], Group(0, 2)};
         record.Apply(later);
-        EXPECT_EQ(c.kept ? 5u : 0u, later[1].SerialNo);
-        EXPECT_EQ(c.kept ? 1 : 0, later[1].State.Mounted);
+        EXPECT_EQ(cases[k].later, shown(later)) << k;
     }
-    PluggedInRecord forgotten;
-    forgotten.Remember(L"\\Device\\00000032", 5);
-    forgotten.Forget(L"\\Device\\00000032");
-    disk::StorageGroupList list{Group(0, 2)};
-    forgotten.Apply(list);
-    EXPECT_EQ(0, list[0].State.Created);
 }
 
 }  // namespace
