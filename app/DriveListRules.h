@@ -9,6 +9,11 @@ namespace app {
 // One line of the drive list: model, " - ", capacity and "GB".
 std::wstring FormatDriveLine(const std::wstring& modelText, const std::wstring& capacityText);
 
+// The drive that Recover would empty, on a line of its own under the question: the pattern's
+// %1 becomes the drive's list line, %2 its drive number and %3 its virtual drive's size.
+std::wstring FormatRecoverTarget(const std::wstring& pattern, const std::wstring& driveLine,
+                                 int driveNumber, const std::wstring& virtualSize);
+
 // "Available Drives" becomes "Available Drives (> 2048GB)"; an empty text stays empty.
 std::wstring FormatListCaption(const std::wstring& availableDrives);
 

@@ -10,6 +10,13 @@ TEST(DriveListRulesTest, LinesAndCaptionReadExactly) {
     EXPECT_EQ(L" - GB", FormatDriveLine(L"", L""));
     EXPECT_EQ(L"Available Drives (> 2048GB)", FormatListCaption(L"Available Drives"));
     EXPECT_EQ(L"", FormatListCaption(L""));
+
+    const std::wstring line = L"A 100% - 2794.52GB";
+    EXPECT_EQ(L"Drive 3: A 100% - 2794.52GB, virtual drive 746.52GB",
+              FormatRecoverTarget(L"Drive %2: %1, virtual drive %3GB", line, 3, L"746.52"));
+    EXPECT_EQ(L"746.52|12|A 100% - 2794.52GB",
+              FormatRecoverTarget(L"%3|%2|%1", line, 12, L"746.52"));
+    EXPECT_EQ(L"%%4 %", FormatRecoverTarget(L"%%4 %", line, 1, L"x"));  // not a place: as it is
 }
 
 TEST(DriveListRulesTest, EachStateEnablesItsOperations) {

@@ -198,6 +198,7 @@ void CFarspanDlg::LoadUiStrings() {
     s.rescan = LoadUiString(IDS_RESCAN);
     s.diskManagementAdvice = LoadUiString(IDS_DISK_MANAGEMENT_ADVICE);
     s.recoverWarning = LoadUiString(IDS_RECOVER_WARNING);
+    s.recoverTarget = LoadUiString(IDS_RECOVER_TARGET);
     s.driveListChanged = LoadUiString(IDS_DRIVE_LIST_CHANGED);
     s.createDescription = LoadUiString(IDS_CREATE_DESCRIPTION);
     s.recoverDescription = LoadUiString(IDS_RECOVER_DESCRIPTION);
@@ -255,30 +256,38 @@ bool CFarspanDlg::Mounted(int index) const {
     return group && group->State.Mounted == 1;
 }
 
-void CFarspanDlg::ApplyEmptyListButtons() {
+void CFarspanDlg::ApplyNoSelectionButtons() {
     for (int id : {IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION, IDC_CAPACITY_BAR_0,
                    IDC_CAPACITY_VALUE_0})
         EnableWindow(Item(id), FALSE);
     RefreshCapacityPanel(0, 0);
 }
 
-void CFarspanDlg::ShowDriveList(int remembered) {
+void CFarspanDlg::ShowDriveList(bool wasEmpty) {
     listDrive_.ResetContent();
     for (const disk::StorageGroup& group : groups_)
         listDrive_.SetItemHeight(
             listDrive_.AddString(FormatDriveLine(group.ModelText, group.CapacityText)), 20);
-    // A remembered line that is gone gives way to the first one; an empty list keeps the
-    // index for the next rebuild.
-    const int index = groups_.empty() || GroupAt(remembered) ? remembered : 0;
-    if (!groups_.empty()) listDrive_.SetCurSel(index);
+    // The user chose a drive, not a line: a drive that came or went before it moves it. When
+    // it is gone nothing is selected, so that no operation acts on a drive the user did not
+    // choose. A list that was empty offered no choice: its first line is taken, as at start.
+    int index = -1;
+    if (wasEmpty)
+        index = 0;
+    else if (selectedDrive_)
+        index = FindGroup(groups_, *selectedDrive_);
+    listDrive_.SetCurSel(index);
     ShowSelection(index);
 }
 
 void CFarspanDlg::ShowSelection(int index) {
-    selectedIndex_ = index;
-    if (groups_.empty()) {
-        ApplyEmptyListButtons();
+    const disk::StorageGroup* group = GroupAt(index);
+    selectedIndex_ = group ? index : -1;
+    selectedDrive_.reset();
+    if (!group) {
+        ApplyNoSelectionButtons();
     } else {
+        selectedDrive_ = IdentityOf(*group);
         // Every refresh applies the whole state table (Recover and Partition, the panel's
         // plugged-in segment, and after a Recover the Create/Rescan texts included): leaving
         // any of them as it was could offer Recover for a drive without a virtual drive, show
@@ -297,14 +306,18 @@ void CFarspanDlg::ClearDriveList() {
     groups_.clear();
     listDrive_.ResetContent();
     selectedIndex_ = 0;
+    selectedDrive_.reset();
     deviceChangeBusy_ = FALSE;
 }
 
 uint32_t CFarspanDlg::RefreshDriveList() {
-    const int remembered = selectedIndex_;
+    const bool wasEmpty = groups_.empty();
     groups_.clear();
     const uint32_t result = disk::ScanStorageGroups(io_, groups_);
-    ShowDriveList(remembered);
+    pluggedIn_.Apply(groups_);
+    ShowDriveList(wasEmpty);
+    // Shown as far as it got, and read again soon: a drive may only have been spinning up.
+    if (result != 0 && result != 2) ScheduleRetry();
     return result;
 }
 

@@ -2,12 +2,14 @@
 // and the capacity panel of the selected drive.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/CapacityChart.h"
 #include "app/CapacityLabel.h"
 #include "app/CapacityMath.h"
 #include "app/InstanceGuard.h"
+#include "app/StorageGroupRules.h"
 #include "disk/StorageGroups.h"
 #include "platform/DeviceIo.h"
 #include "skin/CButtonST.h"
@@ -44,8 +46,10 @@ public:
     int SelectedIndex() const { return selectedIndex_; }
     const CapacityChart& Chart() const { return chart_; }
     const RECT& PanelRect() const { return panelRect_; }
-    // A device-node broadcast came and its rescan has not run yet.
+    // A device broadcast came and its rescan has not run yet.
     bool RescanPending() const { return rescanPending_; }
+    // A rescan stopped early and is to be tried again.
+    bool RetryPending() const { return retryPending_; }
 
 protected:
     const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }
@@ -70,11 +74,12 @@ private:
     bool Mounted(int index) const;
     disk::StorageGroup* GroupAt(int index);
     // The one way the list and the selection reach the screen: the lines of groups_ with the
-    // remembered line selected (the first when it is gone), and the buttons, texts and panel
-    // of the selected group.
-    void ShowDriveList(int remembered);
+    // drive the user selected still selected (none when it is gone; the first line when the
+    // list shown before was empty), and the buttons, texts and panel of the selected group.
+    void ShowDriveList(bool wasEmpty);
+    // index -1: no line selected.
     void ShowSelection(int index);
-    void ApplyEmptyListButtons();
+    void ApplyNoSelectionButtons();
 
     // What the user sees of the selected group before an operation, so that a failed request
     // can put it back: the flags, the Create/Rescan texts and the three operation buttons.
@@ -87,9 +92,14 @@ private:
     void RestoreVisibleState(int index, const VisibleState& state);
     void ReportFailure(int index, const VisibleState& before, uint32_t code);
 
-    // The rescan that a burst of device-node broadcasts asks for, run once the burst is over.
+    // The rescan that a burst of device broadcasts asks for, run once the burst is over; and
+    // the retries of a rescan that stopped early.
     static constexpr UINT_PTR kRescanTimer = 0x5245;
+    static constexpr UINT_PTR kRetryTimer = 0x5246;
     void ScheduleRescan();
+    // A scan stopped by a failing drive (one spinning up, or half removed) is tried again a
+    // few times, further apart each time; true when a try is still to come.
+    bool ScheduleRetry();
     LRESULT OnTimer(WPARAM id, LPARAM);
     void RunRescan();
     void SetUpImageButtons();
@@ -136,16 +146,21 @@ private:
     struct UiStrings {
         std::wstring drive, maxUsableSize, availableDrives, physical, virtualDrive;
         std::wstring create, recover, partition, rescan;
-        std::wstring diskManagementAdvice, recoverWarning, driveListChanged;
+        std::wstring diskManagementAdvice, recoverWarning, recoverTarget, driveListChanged;
         std::wstring createDescription, recoverDescription, partitionDescription, rescanDescription;
     } strings_;
 
     disk::StorageGroupList groups_;
     int selectedIndex_ = 0;
+    std::optional<DriveIdentity> selectedDrive_;  // the drive of the selected line
+    PluggedInRecord pluggedIn_;
     BOOL deviceChangeBusy_ = FALSE;
     bool rescanPending_ = false;
-    DWORD burstStart_ = 0;  // tick count of the burst's first broadcast
+    bool rescanAtCeiling_ = false;  // the burst's timer is set for its ceiling
+    DWORD burstStart_ = 0;          // tick count of the burst's first broadcast
     UINT rescanQuiet_ = 150, rescanCeiling_ = 1000;
+    bool retryPending_ = false;
+    size_t retriesMade_ = 0;  // since the last scan that finished
     RECT panelRect_{};
     CapacityChart chart_{};
     skin::CLabel buildLabel_;

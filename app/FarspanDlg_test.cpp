@@ -144,9 +144,9 @@ TEST_F(FarspanDlgTest, ButtonsAndTextsFollowTheSelectedDrive) {
               TextOf(IDC_CREATE_DESCRIPTION));
     EXPECT_EQ(L"ChangeCreateButtonText Set Create TEXT.\n", machine().DebugLines().back());
 
-    // No line selected reads as a drive without a virtual drive.
+    // No line selected offers no operation.
     Select(-1);
-    EXPECT_EQ("100", Buttons());
+    EXPECT_EQ("000", Buttons());
     EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine().Outstanding());
 }
 
@@ -163,19 +163,19 @@ TEST_F(FarspanDlgTest, AtStartUpTheTextsFollowADriveInTheRescanState) {
     EXPECT_EQ(kSilver, PixelIn(IDC_CAPACITY_BAR_1, 4, 4));
 }
 
-TEST_F(FarspanDlgTest, ARebuildWithoutTheRememberedLineSelectsTheFirst) {
+TEST_F(FarspanDlgTest, ARebuildWithoutTheSelectedDriveSelectsNoLine) {
     Open();
     Select(2);
-    // Drive 3's partition style can no longer be read: the rebuilt list has two lines.
-    machine().InjectFault({sim::Call::DeviceIoControl, 21, 0, 0x70048u, 3});
+    machine().RemoveDrive(3);
     dialog->RefreshDriveList();
     Repaint();
     EXPECT_EQ(2, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCOUNT, 0, 0));
-    EXPECT_EQ(0, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
-    EXPECT_EQ(0, dialog->SelectedIndex());
-    EXPECT_EQ("011", Buttons());
+    EXPECT_EQ(-1, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
+    EXPECT_EQ(-1, dialog->SelectedIndex());
+    EXPECT_EQ("000", Buttons());
     EXPECT_EQ(L"Create", TextOf(IDC_BTN_CREATE));
-    EXPECT_EQ(kBlue, PixelIn(IDC_CAPACITY_BAR_1, 4, 4));
+    EXPECT_EQ(kSilver, PixelIn(IDC_CAPACITY_BAR_0, 4, 4));
+    EXPECT_FALSE(IsWindowVisible(Item(IDC_CAPACITY_BAR_1)));
     EXPECT_EQ(sim::SimulatedMachine::Resources{}, machine().Outstanding());
 }
 

@@ -8,25 +8,6 @@
 #include "platform/SystemCalls.h"
 
 namespace app {
-namespace {
-
-// The updater's command line in the ANSI code page, which WinExec takes: the updater named by
-// its full path in quotes. By a bare name, WinExec would look in this program's own folder
-// first, and this program runs elevated, started perhaps from a downloads folder where any
-// file called Tallyup.exe may lie. Empty when the path has characters the code page lacks.
-std::string UpdaterCommand(const std::wstring& folder) {
-    const std::wstring command = L"\"" + folder + L"\\" + kUpdaterName + L"\" " + kUpdaterArguments;
-    BOOL lossy = FALSE;
-    const int size =
-        WideCharToMultiByte(CP_ACP, 0, command.c_str(), -1, nullptr, 0, nullptr, &lossy);
-    if (size <= 0 || lossy) return {};
-    std::string ansi(size, '\0');
-    WideCharToMultiByte(CP_ACP, 0, command.c_str(), -1, &ansi[0], size, nullptr, nullptr);
-    ansi.resize(size - 1);
-    return ansi;
-}
-
-}  // namespace
 
 void StartLiveUpdate(platform::DiagnosticSink& diagnostics, HWND owner) {
     const std::wstring folder = GetInstallFolder();
@@ -35,10 +16,24 @@ void StartLiveUpdate(platform::DiagnosticSink& diagnostics, HWND owner) {
     SetCurrentDirectoryW(folder.c_str());
     platform::WriteDiagnosticText(diagnostics,
                                   FullPathDiagnostic(L"OnBnClickedBtnLiveupdate", folder));
-    // WinExec answers 31 or less for every failure; the user is told the updater is missing.
-    const std::string command = UpdaterCommand(folder);
-    if (command.empty() || platform::Calls().winExec(command.c_str(), SW_SHOWNORMAL) <= 31)
+    // The updater named by its full path in quotes: by a bare name the search would look in
+    // this program's own folder first, and this program runs elevated, started perhaps from a
+    // downloads folder where any file called Tallyup.exe may lie. Started, not waited for:
+    // the window goes on painting and answering the system's broadcasts while it starts.
+    std::wstring command = L"\"" + folder + L"\\" + kUpdaterName + L"\" " + kUpdaterArguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started{};
+    if (!platform::Calls().createProcess(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                         nullptr, folder.c_str(), &startup, &started)) {
+        // Whatever the cause, the user is told the updater is missing.
         ShowSystemError(HResultFromWin32(ERROR_FILE_NOT_FOUND), owner);
+        return;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
 }
 
 }  // namespace app

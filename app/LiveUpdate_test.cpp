@@ -26,35 +26,22 @@ std::wstring CurrentDirectory() {
     return path;
 }
 
-// The command WinExec is given: the updater in the folder, by its full path in quotes.
-std::string UpdaterCommandIn(const std::wstring& folder) {
-    return "\"" + std::string(folder.begin(), folder.end()) + "\\Tallyup.exe\" /unlock";
-}
-
 std::wstring Environment(const wchar_t* name) {
     wchar_t value[MAX_PATH] = L"";
     const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
     return length < MAX_PATH ? value : L"";
 }
 
-struct WinExecCall {
-    std::string command;
-    UINT show;
-    std::wstring currentDirectory;
-};
-std::vector<WinExecCall> winExecCalls;
-UINT winExecAnswer = 33;
-UINT WINAPI RecordWinExec(LPCSTR command, UINT show) {
-    winExecCalls.push_back({command, show, CurrentDirectory()});
-    return winExecAnswer;
+DWORD startError = 0;
+BOOL WINAPI FailStart(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                      LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
+    SetLastError(startError);
+    return FALSE;
 }
 
 class LiveUpdateTest : public ToolTest {
 protected:
-    void SetUp() override {
-        winExecCalls.clear();
-        ASSERT_TRUE(folder.Exists());
-    }
+    void SetUp() override { ASSERT_TRUE(folder.Exists()); }
     void TearDown() override { SetCurrentDirectoryW(startDirectory.c_str()); }
 
     const std::wstring startDirectory = CurrentDirectory();
@@ -70,51 +57,51 @@ TEST_F(LiveUpdateTest, TheInstallFolderIsUnderTheProgramFilesForThisProgram) {
     EXPECT_EQ(expected + L"\\Corvane\\Overreach", GetInstallFolder());
 }
 
-TEST_F(LiveUpdateTest, StartsTheUpdaterShownNormallyFromTheInstallFolderWhichStaysCurrent) {
-    platform::Calls().winExec = RecordWinExec;
-    winExecAnswer = 33;
+// An updater that never waits for input, as a console program or one busy starting up: the
+// click returns at once, with both of the process's handles closed.
+TEST_F(LiveUpdateTest, StartsTheUpdaterFromTheInstallFolderWithoutWaitingForIt) {
+    StandInLog log;
+    ASSERT_TRUE(folder.Place(StandInProgram(), L"Tallyup.exe")) << GetLastError();
+    SetEnvironmentVariableW(L"STANDIN_STAY_MS", L"3000");
+    DWORD handlesBefore = 0, handlesAfter = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+    const DWORD start = GetTickCount();
     StartLiveUpdate(diagnostics, owner);
-
-    ASSERT_EQ(1u, winExecCalls.size());
-    EXPECT_EQ(UpdaterCommandIn(folder.Path()), winExecCalls[0].command);
-    EXPECT_EQ(static_cast<UINT>(SW_SHOWNORMAL), winExecCalls[0].show);
-    EXPECT_EQ(folder.Path(), winExecCalls[0].currentDirectory);
+    const DWORD took = GetTickCount() - start;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    SetEnvironmentVariableW(L"STANDIN_STAY_MS", nullptr);
+    EXPECT_LT(took, 2000u);
+    EXPECT_EQ(handlesBefore, handlesAfter);
+    EXPECT_TRUE(RecordedBoxes().empty());
     EXPECT_EQ(std::vector<std::wstring>{L"OnBnClickedBtnLiveupdate Info - csFullPath = " +
                                         folder.Path() + L" \n"},
               diagnostics.Lines());
-    EXPECT_TRUE(RecordedBoxes().empty());
 
+    ASSERT_TRUE(log.WaitForLines(1, 20000));
+    const testing::StandInStart started = log.Starts().at(0);
+    EXPECT_EQ(folder.Path() + L"\\Tallyup.exe", started.program);
+    EXPECT_EQ(folder.Path(), started.directory);
+    EXPECT_EQ(SW_SHOWNORMAL, started.show);
+    EXPECT_EQ(L"\"" + folder.Path() + L"\\Tallyup.exe\" /unlock", started.commandLine);
     // Relative paths used afterwards resolve against the install folder.
     wchar_t full[MAX_PATH] = L"";
     GetFullPathNameW(L"Overreach_En.chm", MAX_PATH, full, nullptr);
     EXPECT_EQ(folder.Path() + L"\\Overreach_En.chm", std::wstring(full));
+    ASSERT_TRUE(log.WaitForLines(2, 20000));  // the stand-in has ended before its folder goes
 }
 
 TEST_F(LiveUpdateTest, EveryFailureOfTheStartIsShownAsAMissingFile) {
-    platform::Calls().winExec = RecordWinExec;
-    for (UINT answer : {0u, 2u, 5u, 11u, 31u, 32u}) {
-        winExecAnswer = answer;
+    platform::Calls().createProcess = FailStart;
+    for (DWORD error : {0ul, 2ul, 5ul, 193ul}) {
+        startError = error;
         StartLiveUpdate(diagnostics, owner);
     }
-    ASSERT_EQ(5u, RecordedBoxes().size());  // all but 32
+    ASSERT_EQ(4u, RecordedBoxes().size());
     for (const testing::RecordedBox& box : RecordedBoxes()) {
         EXPECT_EQ(owner, box.owner);
         EXPECT_EQ(SystemErrorText(0x80070002), box.text);
         EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), box.type);
     }
-}
-
-TEST_F(LiveUpdateTest, TheRealStartFindsTheUpdaterInTheInstallFolder) {
-    StandInLog log;
-    ASSERT_TRUE(folder.Place(StandInProgram(), L"Tallyup.exe")) << GetLastError();
-    StartLiveUpdate(diagnostics, owner);
-    EXPECT_TRUE(RecordedBoxes().empty());
-    ASSERT_TRUE(log.WaitForLines(1, 20000));
-    const testing::StandInStart start = log.Starts().at(0);
-    EXPECT_EQ(folder.Path() + L"\\Tallyup.exe", start.program);
-    EXPECT_EQ(folder.Path(), start.directory);
-    EXPECT_EQ(SW_SHOWNORMAL, start.show);
-    EXPECT_EQ(L"\"" + folder.Path() + L"\\Tallyup.exe\" /unlock", start.commandLine);
 }
 
 TEST_F(LiveUpdateTest, AnUpdaterBesideTheProgramIsNeverStarted) {

@@ -10,6 +10,7 @@
 #include "app/StorageGroupRules.h"
 #include "app/SystemError.h"
 #include "busctl/BusOperations.h"
+#include "disk/Capacity.h"
 #include "platform/Diagnostics.h"
 #include "platform/Utf16.h"
 #include "res/resource.h"
@@ -17,7 +18,10 @@
 namespace app {
 namespace {
 
+constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorInvalidParameter = 87;
+// The waits before each new try of a rescan that stopped early; the last try's list is shown.
+constexpr UINT kRetryGaps[] = {1000, 2000, 4000};
 
 std::wstring FieldText(const char16_t (&field)[busctl::kNameFieldChars]) {
     size_t length = 0;
@@ -94,6 +98,7 @@ void CFarspanDlg::OnBnClickedBtnCreate() {
         // The bus driver knows a virtual drive by its serial number, whatever drive it extends.
         if (const uint32_t rc = busctl::PlugInVirtualDisk(io_, serialNo, name))
             return ReportFailure(index, before, rc);
+        pluggedIn_.Remember(name, serialNo);
         ShowSelection(index);
         return;
     }
@@ -106,9 +111,10 @@ void CFarspanDlg::OnBnClickedBtnCreate() {
     if (rc == kErrorInvalidParameter) rc = busctl::PlugInVirtualDisk(io_, ++serialNo, name);
     if (rc) return ReportFailure(index, before, rc);
     // Plugged in, whatever the re-read below manages to read: a drive left looking unplugged
-    // would offer Rescan, a second plug-in of a live virtual drive.
+    // would offer Rescan or Create, a second plug-in of a live virtual drive.
     group->SerialNo = serialNo;
     group->State.Mounted = 1;
+    pluggedIn_.Remember(name, serialNo);
     RefreshSelectedGroup(driveNumber, index, serialNo);
 }
 
@@ -117,6 +123,8 @@ uint32_t CFarspanDlg::RefreshSelectedGroup(int physicalDriveNumber, int index, u
                             ? kErrorInvalidParameter
                             : disk::RefreshStorageGroup(io_, groups_, static_cast<size_t>(index),
                                                         physicalDriveNumber, serialNo);
+    // A "not known" answer replaced the group with one that has no virtual drive.
+    pluggedIn_.Apply(groups_);
     ShowSelection(index);
     return rc;
 }
@@ -125,9 +133,18 @@ void CFarspanDlg::OnBnClickedBtnRecover() {
     const disk::StorageGroup* clicked = GroupAt(selectedIndex_);
     if (!clicked) return;
     // The question runs a message loop of its own, in which the list can be rebuilt: the user
-    // answers for the drive they saw, so that drive is what the answer applies to.
+    // answers for the drive they saw, so that drive is what the answer applies to. It names
+    // that drive, and an Enter pressed out of habit keeps the data.
     const disk::StorageGroup asked = *clicked;
-    if (MessageBoxW(Handle(), strings_.recoverWarning.c_str(), L"Notice", MB_YESNO) != IDYES)
+    const std::wstring question =
+        strings_.recoverWarning + L"\n\n" +
+        FormatRecoverTarget(
+            strings_.recoverTarget, FormatDriveLine(asked.ModelText, asked.CapacityText),
+            asked.PhysicalDriveNumber,
+            disk::FormatCapacityText(
+                static_cast<uint64_t>(std::max<int64_t>(asked.State.VirtualDisk.Value, 0))));
+    if (MessageBoxW(Handle(), question.c_str(), L"Notice",
+                    MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
         return;
     const int index = selectedIndex_;
     disk::StorageGroup* group = GroupAt(index);
@@ -138,8 +155,10 @@ void CFarspanDlg::OnBnClickedBtnRecover() {
     }
     const VisibleState before = CaptureVisibleState(index);
     group->State.Created = 0;
-    if (const uint32_t rc = busctl::UnplugVirtualDisk(io_, asked.SerialNo, asked.DeviceObjectName))
-        return ReportFailure(index, before, rc);
+    const uint32_t rc = busctl::UnplugVirtualDisk(io_, asked.SerialNo, asked.DeviceObjectName);
+    // Unplugged, or not known to the bus driver at all: either way no longer plugged in.
+    if (rc == 0 || rc == kErrorFileNotFound) pluggedIn_.Forget(asked.DeviceObjectName);
+    if (rc) return ReportFailure(index, before, rc);
     ShowSelection(index);
 }
 
@@ -163,7 +182,7 @@ LRESULT CFarspanDlg::OnMyDeviceChange(WPARAM event, LPARAM data) {
             break;
         case DBT_DEVICEARRIVAL:
             note(L"OnMyDeviceChange Info - DBT_DEVICEARRIVAL\n");
-            if (BroadcastDeviceType(data) == DBT_DEVTYP_VOLUME) RefreshDriveList();
+            if (BroadcastDeviceType(data) == DBT_DEVTYP_VOLUME) ScheduleRescan();
             break;
         case DBT_DEVICEQUERYREMOVE:
             note(L"OnMyDeviceChange Info - DBT_DEVICEQUERYREMOVE\n");
@@ -176,7 +195,7 @@ LRESULT CFarspanDlg::OnMyDeviceChange(WPARAM event, LPARAM data) {
             break;
         case DBT_DEVICEREMOVECOMPLETE:
             note(L"OnMyDeviceChange Info - DBT_DEVICEREMOVECOMPLETE\n");
-            if (BroadcastDeviceType(data) == DBT_DEVTYP_VOLUME) RefreshDriveList();
+            if (BroadcastDeviceType(data) == DBT_DEVTYP_VOLUME) ScheduleRescan();
             break;
         case DBT_DEVICETYPESPECIFIC:
             note(L"OnMyDeviceChange Info - DBT_DEVICETYPESPECIFIC\n");
@@ -191,33 +210,53 @@ LRESULT CFarspanDlg::OnMyDeviceChange(WPARAM event, LPARAM data) {
     return 0;
 }
 
-// The system sends a device-node broadcast for every node that changes, several for one
+// The system sends a device broadcast for every node and volume that changes, several for one
 // plug-in, one after another, each waiting for its answer. A rescan waits on every qualifying
 // drive, so the broadcast only starts (or restarts) a short wait, and one rescan follows the
 // burst once it has been quiet that long. A burst that never stops is still answered within
-// the ceiling.
+// the ceiling: once the timer is set for it, no later broadcast sets it again, since setting a
+// timer restarts it.
 void CFarspanDlg::ScheduleRescan() {
+    // A retry still to come gives way to the rescan the broadcast asks for.
+    KillTimer(Handle(), kRetryTimer);
+    retryPending_ = false;
     const DWORD now = GetTickCount();
-    if (!rescanPending_) burstStart_ = now;
+    if (!rescanPending_) {
+        burstStart_ = now;
+        rescanAtCeiling_ = false;
+    }
     rescanPending_ = true;
+    if (rescanAtCeiling_) return;
     const DWORD waited = now - burstStart_;
-    const UINT wait = waited >= rescanCeiling_
-                          ? USER_TIMER_MINIMUM
-                          : std::min<UINT>(rescanQuiet_, rescanCeiling_ - waited);
+    UINT wait = rescanQuiet_;
+    if (waited + rescanQuiet_ >= rescanCeiling_) {
+        wait = waited >= rescanCeiling_ ? USER_TIMER_MINIMUM : rescanCeiling_ - waited;
+        rescanAtCeiling_ = true;
+    }
     // Without a timer the change is read at once rather than never.
     if (!SetTimer(Handle(), kRescanTimer, wait, nullptr)) RunRescan();
 }
 
+bool CFarspanDlg::ScheduleRetry() {
+    if (retriesMade_ >= std::size(kRetryGaps)) return false;
+    if (!SetTimer(Handle(), kRetryTimer, kRetryGaps[retriesMade_], nullptr)) return false;
+    ++retriesMade_;
+    retryPending_ = true;
+    return true;
+}
+
 LRESULT CFarspanDlg::OnTimer(WPARAM id, LPARAM) {
-    if (id == kRescanTimer) RunRescan();
+    if (id == kRescanTimer || id == kRetryTimer) RunRescan();
     return 0;
 }
 
 void CFarspanDlg::RunRescan() {
     KillTimer(Handle(), kRescanTimer);
+    KillTimer(Handle(), kRetryTimer);
     // Broadcasts from here on start a new wait: they may come after this scan has read the
     // drives they changed.
     rescanPending_ = false;
+    retryPending_ = false;
     deviceChangeBusy_ = TRUE;
     UpdateStorageGroupEx1();
     deviceChangeBusy_ = FALSE;
@@ -226,13 +265,17 @@ void CFarspanDlg::RunRescan() {
 uint32_t CFarspanDlg::UpdateStorageGroupEx1() {
     disk::StorageGroupList fresh;
     const int lines = listDrive_.GetCount();
-    int remembered = selectedIndex_;
     const uint32_t rc = disk::ScanStorageGroups(io_, fresh);
-    if (rc != 0 && rc != 2)
+    if (rc != 0 && rc != 2) {
         platform::WriteDiagnostic(io_, L"UpdateStorageGroupEx1 error code = 0x%x\n", rc);
+        // A scan that stopped early knows nothing of the drives after the one that stopped
+        // it: the list shown stays until a try gets through, or the last one.
+        if (ScheduleRetry()) return rc;
+    }
+    retriesMade_ = 0;
+    pluggedIn_.Apply(fresh);
 
     if (lines == static_cast<int>(fresh.size()) && SameStorageGroups(groups_, fresh)) return rc;
-    if (lines != static_cast<int>(fresh.size())) remembered = 0;
 
     groups_ = std::move(fresh);
     for (const disk::StorageGroup& group : groups_) {
@@ -241,7 +284,7 @@ uint32_t CFarspanDlg::UpdateStorageGroupEx1() {
                                                FieldText(group.State.VirtualDisk.FriendlyName) +
                                                L"\n");
     }
-    ShowDriveList(remembered);
+    ShowDriveList(lines == 0);
     return rc;
 }
 

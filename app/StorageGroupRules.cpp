@@ -48,4 +48,44 @@ bool SameStorageGroups(const disk::StorageGroupList& a, const disk::StorageGroup
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), SameStorageGroup);
 }
 
+DriveIdentity IdentityOf(const disk::StorageGroup& group) {
+    return {group.DeviceObjectName, group.PhysicalDriveNumber};
+}
+
+int FindGroup(const disk::StorageGroupList& groups, const DriveIdentity& identity) {
+    const auto found = std::find_if(groups.begin(), groups.end(), [&](const auto& group) {
+        return group.DeviceObjectName == identity.deviceObjectName &&
+               group.PhysicalDriveNumber == identity.physicalDriveNumber;
+    });
+    return found == groups.end() ? -1 : static_cast<int>(found - groups.begin());
+}
+
+void PluggedInRecord::Remember(const std::wstring& deviceObjectName, uint32_t serialNo) {
+    serials_[deviceObjectName] = serialNo;
+}
+
+void PluggedInRecord::Forget(const std::wstring& deviceObjectName) {
+    serials_.erase(deviceObjectName);
+}
+
+void PluggedInRecord::Apply(disk::StorageGroupList& groups) {
+    for (auto entry = serials_.begin(); entry != serials_.end();) {
+        const auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) {
+            return g.DeviceObjectName == entry->first;
+        });
+        // A virtual drive the bus driver reads back unplugged, or another one in its place,
+        // is the bus driver's word; only "none known" is not believed.
+        if (group == groups.end() ||
+            (group->State.Created == 1 &&
+             (group->SerialNo != entry->second || group->State.Mounted != 1))) {
+            entry = serials_.erase(entry);
+            continue;
+        }
+        group->SerialNo = entry->second;
+        group->State.Created = 1;
+        group->State.Mounted = 1;
+        ++entry;
+    }
+}
+
 }  // namespace app

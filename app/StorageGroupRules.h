@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
 
 #include "disk/StorageGroups.h"
 
@@ -26,5 +28,33 @@ bool SameVirtualDrive(const disk::StorageGroup& a, const disk::StorageGroup& b);
 
 // The same groups in the same order.
 bool SameStorageGroups(const disk::StorageGroupList& a, const disk::StorageGroupList& b);
+
+// What the user chose, kept across rebuilds of the list: the drive, not its line, since a
+// drive that comes or goes moves every line after it.
+struct DriveIdentity {
+    std::wstring deviceObjectName;
+    int32_t physicalDriveNumber = 0;
+};
+DriveIdentity IdentityOf(const disk::StorageGroup& group);
+// The position of the group with that identity; -1 when the drive is no longer listed.
+int FindGroup(const disk::StorageGroupList& groups, const DriveIdentity& identity);
+
+// The virtual drives this program plugged in, by the drive they extend, until the bus driver
+// shows one unplugged or its drive leaves the list. Right after a plug-in a bus driver may
+// not know the new serial number yet and answer "not known"; taken at its word, that answer
+// would offer Create for a live virtual drive, and a second plug-in.
+class PluggedInRecord {
+public:
+    void Remember(const std::wstring& deviceObjectName, uint32_t serialNo);
+    void Forget(const std::wstring& deviceObjectName);
+    // Brings a list just read from the bus driver in line with what this program plugged in:
+    // a group that reads without its virtual drive is shown with it, plugged in; a virtual
+    // drive that reads unplugged, another one in its place, or a drive no longer listed end
+    // the record.
+    void Apply(disk::StorageGroupList& groups);
+
+private:
+    std::map<std::wstring, uint32_t> serials_;
+};
 
 }  // namespace app

@@ -97,5 +97,69 @@ TEST(SameStorageGroupsTest, OrderAndLengthCount) {
     EXPECT_FALSE(SameStorageGroups(two, {two[1], two[0]}));
 }
 
+TEST(SameVirtualDriveTest, DriveNumberNameAndSerialEachCountNothingElse) {
+    const disk::StorageGroup asked = Group(2, 3);
+    disk::StorageGroup same = asked;
+    same.State.Mounted = 0;
+    same.CapacityText = L"1";
+    EXPECT_TRUE(SameVirtualDrive(asked, same));
+    for (auto change : {+[](disk::StorageGroup& g) { g.PhysicalDriveNumber = 4; },
+                        +[](disk::StorageGroup& g) { g.DeviceObjectName += L"1"; },
+                        +[](disk::StorageGroup& g) { g.SerialNo = 3; }}) {
+        disk::StorageGroup other = asked;
+        change(other);
+        EXPECT_FALSE(SameVirtualDrive(asked, other));
+    }
+}
+
+TEST(FindGroupTest, ADriveIsFoundByNameAndNumberWhereverItsLineIs) {
+    disk::StorageGroupList list{Group(0, 1), Group(1, 2), Group(2, 3)};
+    list[0].DeviceObjectName = L"\\Device\\00000031";
+    list[2].DeviceObjectName = L"\\Device\\00000033";
+    EXPECT_EQ(2, FindGroup(list, {L"\\Device\\00000033", 3}));
+    EXPECT_EQ(1, FindGroup(list, IdentityOf(list[1])));
+    EXPECT_EQ(-1, FindGroup(list, {L"\\Device\\00000033", 2}));  // same name, other number
+    EXPECT_EQ(-1, FindGroup(list, {L"\\Device\\00000034", 3}));
+    EXPECT_EQ(-1, FindGroup({}, IdentityOf(list[0])));
+}
+
+// After this program plugged in serial 5 on drive 2: what a reading of the bus driver shows
+// for that drive (serial/created/mounted), and whether a later "not known" is still overruled.
+TEST(PluggedInRecordTest, OnlyTheBusDriversWordEndsWhatThisProgramPluggedIn) {
+    using Read = void (*)(PluggedInRecord&, disk::StorageGroupList&);
+    const struct {
+        Read read;
+        const char *shown, *later;
+    } cases[] = {
+        {[](auto&, auto&) {}, "5/1/1", "5/1/1"},                             // plugged in
+        {[](auto&, auto& l) { l[1] = Group(0, 2); }, "5/1/1", "5/1/1"},      // not known
+        {[](auto&, auto& l) { l[1].State.Created = 0; }, "5/1/1", "5/1/1"},  // not known, serial 5
+        {[](auto&, auto& l) { l[1].State.Mounted = 0; }, "5/1/0", "0/0/0"},  // unplugged
+        {[](auto&, auto& l) { l[1].SerialNo = 7; }, "7/1/1", "0/0/0"},       // another one
+        {[](auto&, auto& l) { l.pop_back(); }, "", "0/0/0"},                 // the drive left
+        {[](auto& r, auto& l) { r.Forget(l[1].DeviceObjectName), l[1] = Group(0, 2); }, "0/0/0",
+         "0/0/0"},
+    };
+    auto shown = [](const disk::StorageGroupList& l) {
+        return l.size() < 2
+                   ? std::string()
+                   : std::to_string(l[1].SerialNo) + "/" + std::to_string(l[1].State.Created) +
+                         "/" + std::to_string(l[1].State.Mounted);
+    };
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        PluggedInRecord record;
+        disk::StorageGroupList list{Group(0, 1), Group(5, 2)};
+        list[0].DeviceObjectName = L"\\Device\\00000031";
+        record.Remember(list[1].DeviceObjectName, 5);
+        cases[k].read(record, list);
+        record.Apply(list);
+        EXPECT_EQ(cases[k].shown, shown(list)) << k;
+        EXPECT_EQ(0, list[0].State.Created) << k;  // another drive is left alone
+        disk::StorageGroupList later{list[0], Group(0, 2)};
+        record.Apply(later);
+        EXPECT_EQ(cases[k].later, shown(later)) << k;
+    }
+}
+
 }  // namespace
 }  // namespace app

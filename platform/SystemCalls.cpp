@@ -5,8 +5,8 @@
 namespace platform {
 
 SystemCalls& Calls() {
-    static SystemCalls calls{GetProcAddress, GetSystemDirectoryW, CreateProcessW,
-                             WinExec,        ShellExecuteW,       MessageBoxW};
+    static SystemCalls calls{GetProcAddress, GetSystemDirectoryW, CreateProcessW, ShellExecuteW,
+                             MessageBoxW};
     return calls;
 }
 

@@ -17,7 +17,6 @@ struct SystemCalls {
     (LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES process,
      LPSECURITY_ATTRIBUTES thread, BOOL inheritHandles, DWORD flags, LPVOID environment,
      LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info);
-    UINT(WINAPI* winExec)(LPCSTR commandLine, UINT show);
     HINSTANCE(WINAPI* shellExecute)
     (HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show);
     int(WINAPI* messageBox)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);

@@ -40,6 +40,8 @@
 #define IDS_RECOVER_WARNING 301
 // Recover answered Yes after the drive list changed under the question.
 #define IDS_DRIVE_LIST_CHANGED 302
+// The drive Recover would empty, under the question: its line, number and virtual drive's size.
+#define IDS_RECOVER_TARGET 303
 
 // The controls of the main dialog. The captions "Virtual", "Physical", "Drive :" (twice) and
 // "Max. Usable Size(GB):" and the four blank value fields are kept hidden; the blank fields

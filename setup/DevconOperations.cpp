@@ -45,7 +45,7 @@ uint32_t RunDevconInstall(const std::wstring& installArguments) {
     execute.lpFile = kDefaultTool;
     execute.lpParameters = parameters.c_str();
     execute.nShow = SW_HIDE;
-    return ShellExecuteExW(&execute) ? 0 : GetLastError();
+    return ShellExecuteExW(&execute) ? 0 : LastFailureCode();
 }
 
 uint32_t InstallDriver(const std::wstring& devconPath, const std::wstring& installArguments) {

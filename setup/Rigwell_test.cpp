@@ -379,6 +379,12 @@ BOOL WINAPI ShellExecuteMissingTool(SHELLEXECUTEINFOW* info) {
     return reinterpret_cast<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)>(realShellExecute)(&missing);
 }
 
+// A shell that fails without saying why.
+BOOL WINAPI ShellExecuteFailsSilently(SHELLEXECUTEINFOW*) {
+    SetLastError(0);
+    return FALSE;
+}
+
 std::vector<std::wstring> windowsSeen;
 BOOL CALLBACK DismissOurWindow(HWND window, LPARAM) {
     DWORD process = 0;
@@ -415,6 +421,13 @@ TEST_F(RigwellTest, AMissingDevconShowsNoWindow) {
     // And the start is not left to a shell thread that an installer exiting at once would end.
     EXPECT_EQ(static_cast<ULONG>(SEE_MASK_NOASYNC), seenMask & SEE_MASK_NOASYNC);
     EXPECT_TRUE(log_.Lines().empty());
+}
+
+TEST_F(RigwellTest, AFailedStartThatSetNoErrorIsStillAFailure) {
+    ImportPatch patch(library_, "ShellExecuteExW",
+                      reinterpret_cast<const void*>(&ShellExecuteFailsSilently));
+    ASSERT_TRUE(patch.Applied());
+    EXPECT_EQ(ERROR_UNIDENTIFIED_ERROR, install1_("bus.inf ROOT\\OVERREACH"));
 }
 
 // While `failing` is set, the library's allocations of 1024 bytes or more fail, as in a

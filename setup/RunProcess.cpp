@@ -30,11 +30,16 @@ uint32_t Start(ProcessStartFunction start, const std::wstring& executable,
     commandLine.push_back(L'\0');
     if (!start(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
                nullptr, &startup, &process.info))
-        return GetLastError();
+        return LastFailureCode();
     return 0;
 }
 
 }  // namespace
+
+uint32_t LastFailureCode() {
+    const DWORD error = GetLastError();
+    return error ? error : ERROR_UNIDENTIFIED_ERROR;
+}
 
 uint32_t RunProcessAndWait(const std::wstring& executable, const std::wstring& arguments, int show,
                            int wait, uint32_t* exitCode) {
@@ -46,7 +51,7 @@ uint32_t RunProcessAndWait(const std::wstring& executable, const std::wstring& a
     DWORD code = 0;
     if (wait == kRunAndWait) {
         WaitForSingleObject(process.info.hProcess, INFINITE);
-        if (!GetExitCodeProcess(process.info.hProcess, &code)) return GetLastError();
+        if (!GetExitCodeProcess(process.info.hProcess, &code)) return LastFailureCode();
     }
     *exitCode = code;
     return 0;
@@ -59,7 +64,7 @@ uint32_t RunProcessAndWait(const std::wstring& executable, const std::wstring& a
     if (const uint32_t error = Start(start, executable, arguments, SW_HIDE, process)) return error;
     WaitForSingleObject(process.info.hProcess, 0);
     DWORD code = 0;
-    if (!GetExitCodeProcess(process.info.hProcess, &code)) return GetLastError();
+    if (!GetExitCodeProcess(process.info.hProcess, &code)) return LastFailureCode();
     *exitCode = code;
     return 0;
 }

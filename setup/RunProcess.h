@@ -10,6 +10,10 @@
 
 namespace setup {
 
+// The last error of a call that just failed. A failure that set none still reads as one
+// (ERROR_UNIDENTIFIED_ERROR, 1287): a 0 here would tell the caller the step succeeded.
+uint32_t LastFailureCode();
+
 // The `show` and `wait` values of RunProcessAndWait.
 constexpr int kRunHidden = 0, kRunShown = 1;
 constexpr int kRunWithoutWaiting = 0, kRunAndWait = 1;

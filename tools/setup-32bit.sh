@@ -43,9 +43,15 @@ except OSError as e: sys.exit(0 if e.errno == errno.ENOEXEC else 1)' "$loader" -
 
 if ! dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" ge 1:10; then
     echo "setup: this kernel does not run 32-bit programs; installing qemu-user from Debian 13 to run them"
-    $sudo tee /etc/apt/sources.list.d/overreach-debian13.sources >/dev/null <<'SOURCES'
+    # Debian 13 from the archive this machine already takes its own release from, whatever
+    # mirror or proxy that is.
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    archive=$(apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE)' 2>/dev/null |
+        awk -v release="$codename" '$2 == release { print $1; exit }')
+    [ -n "$archive" ] || cannot "no archive for this machine's release (${codename:-unknown}) in its apt sources"
+    $sudo tee /etc/apt/sources.list.d/overreach-debian13.sources >/dev/null <<SOURCES
 Types: deb
-URIs: http://deb.debian.org/debian
+URIs: $archive
 Suites: trixie
 Components: main
 Architectures: amd64

@@ -15,6 +15,7 @@ struct ShownBox {
     std::wstring text;
     bool exclamationIcon = false;
     bool hasIcon = false;
+    int defaultButton = 0;  // what Enter presses
 };
 
 class MessageBoxAnswerer {
@@ -56,6 +57,9 @@ private:
         for (HWND child = GetWindow(window, GW_CHILD); child;
              child = GetWindow(child, GW_HWNDNEXT)) {
             GetClassNameW(child, className, 16);
+            if (_wcsicmp(className, L"Button") == 0 &&
+                (GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                box.defaultButton = GetDlgCtrlID(child);
             if (_wcsicmp(className, L"Static") != 0) continue;
             if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
                 const HICON icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
