@@ -143,14 +143,23 @@ public:
         machine_->SetDeviceChangeObserver(nullptr);
         machine_ = std::make_unique<sim::SimulatedMachine>();
         slot_.machine = machine_.get();
+        // Device object names never met before: the dialog outlives the machine, and what it
+        // plugged in on one machine must not carry over to a drive of the next by its name.
+        ++sequences_;
         std::string scenario, error;
-        for (const std::string& m : seq.machine) scenario += m + "\n";
+        for (const std::string& m : seq.machine) {
+            scenario += m;
+            if (m.rfind("drive ", 0) == 0 && m.find("pdo=") == std::string::npos)
+                scenario += " pdo=" + Narrow(DeviceName(std::atoi(m.c_str() + 6)));
+            scenario += "\n";
+        }
         if (!sim::LoadScenario(scenario, *machine_, error)) return "setup: " + error;
         // The system's burst after every plug-in and unplug, whoever sent it.
         machine_->SetDeviceChangeObserver([this] {
             model_.MachineChanged(*machine_);
             system_->Send({{1}, {0}, {2}});
         });
+        realTiming_ = seq.realTiming;
         dialog_->SetRescanWait(seq.realTiming ? 150 : 4, seq.realTiming ? 1000 : 30);
         dialog_->ClearDriveList();
         dialog_->RefreshDriveList();
@@ -178,6 +187,13 @@ public:
     const std::string& Where() const { return where_; }
 
 private:
+    std::wstring DeviceName(int number) const {
+        wchar_t name[32];
+        std::swprintf(name, 32, L"\\Device\\%08u",
+                      static_cast<unsigned>(sequences_ % 1000000 * 100 + number));
+        return name;
+    }
+
     // Every broadcast delivered and the rescan it asked for run, with the faults gone. A scan
     // that took a fault for an answer shows what it read until the machine's next change, so
     // a broadcast stands for that change first.
@@ -186,10 +202,15 @@ private:
         machine_->SetCallHook(nullptr);
         if (misread_) system_->SendBurst(1);
         system_->WaitUntilDelivered();
-        // Without the bus driver the rescan tries again for seconds: not waited for.
-        testing::PumpUntil([&] {
-            return system_->Idle() && (!dialog_->RescanPending() || !machine_->BusPresent());
-        });
+        auto quiet = [&] { return system_->Idle() && !dialog_->RescanPending(); };
+        testing::PumpUntil(quiet);
+        // A scan that stopped early is tried again a second or more later; a broadcast starts
+        // the short wait instead, which most sequences take. Without the bus driver the tries
+        // go on for seconds: not waited for.
+        if (dialog_->RetryPending() && machine_->BusPresent()) {
+            if (!realTiming_) system_->SendBurst(1);
+            testing::PumpUntil([&] { return quiet() && !dialog_->RetryPending(); }, 9000);
+        }
         if (misread_) model_.MayHaveMisread();
         misread_ = false;
     }
@@ -252,6 +273,7 @@ private:
                 d.partitionStyle = static_cast<uint32_t>(c.style);
                 d.vendor = c.flags.find('a') != std::string::npos ? "ASUS" : "";
                 d.product = "ADDED" + std::to_string(number);
+                d.deviceObjectName = DeviceName(50 + number);
                 d.lastBlockAddress = d.size / d.bytesPerBlock - 1;
                 if (c.flags.find('r') != std::string::npos) d.lastBlockAddress &= ~0xFFFFFFFFull;
                 machine_->AddDrive(d);
@@ -351,8 +373,7 @@ private:
         // Each box is read, kept open a while (the window's timers and the broadcasts run
         // inside its loop), and for the question the machine may change meanwhile.
         answerer_->SetBeforeAnswer([this, &s] {
-            if (++boxes_ == 1) defaultButton_ = DefaultButtonOfBox();
-            if (boxes_ == 1 && s.when == ChangeWhen::InBox) ChangeMachine(s.change, s);
+            if (++boxes_ == 1 && s.when == ChangeWhen::InBox) ChangeMachine(s.change, s);
             PumpFor(s.boxOpen);
             if (boxes_ == 1 && s.kind == StepKind::Recover) AtAnswer(s);
         });
@@ -395,27 +416,6 @@ private:
         return "";
     }
 
-    int DefaultButtonOfBox() const {
-        struct Find {
-            HWND dialog, box = nullptr;
-        } find{window_};
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND w, LPARAM p) -> BOOL {
-                auto* f = reinterpret_cast<Find*>(p);
-                wchar_t name[16] = L"";
-                GetClassNameW(w, name, 16);
-                if (w == f->dialog || std::wstring(name) != L"#32770" || !IsWindowVisible(w))
-                    return TRUE;
-                f->box = w;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&find));
-        if (!find.box) return 0;
-        const LRESULT id = SendMessageW(find.box, DM_GETDEFID, 0, 0);
-        return HIWORD(id) == DC_HASDEFID ? LOWORD(id) : 0;
-    }
-
     std::vector<sim::IoctlRecord> Requests(uint32_t code) const {
         std::vector<sim::IoctlRecord> out;
         for (const auto& r : machine_->BusRequests())
@@ -439,7 +439,7 @@ private:
 
     // Create or Rescan on the user's drive: the request the model says, one box exactly when
     // it failed, and after a plug-in the drive reads as plugged in.
-    std::string DoCreate(const RandomStep&) {
+    std::string DoCreate(const RandomStep& s) {
         const std::vector<DialogView> before = model_.Views();
         SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_BTN_CREATE, BN_CLICKED),
                      reinterpret_cast<LPARAM>(testing::Item(window_, IDC_BTN_CREATE)));
@@ -460,9 +460,13 @@ private:
             const bool rescan = line->created && !line->mounted;
             uint32_t serial = rescan ? line->serial : testing::SerialForCreate(v);
             bool fits = true;
+            // A plug-in refused with 87 before its request went out is retried all the same.
+            const bool refusedUnsent = !rescan && s.fault.on && s.fault.error == 87 &&
+                                       !plugIns.empty() && SerialIn(plugIns[0]) == serial + 1;
             for (size_t k = 0; k < plugIns.size() && fits; ++k) {
-                const bool retry = k == 1 && !rescan && plugIns[0].error == 87;
-                if (k > 1 || (k == 1 && !retry)) {
+                const bool retry = (k == 1 && !rescan && plugIns[0].error == 87) ||
+                                   (k == 0 && refusedUnsent);
+                if (k > 1 || (k == 1 && !retry) || (k == 1 && refusedUnsent)) {
                     why = "create: more plug-ins than one and its one retry after 87";
                     fits = false;
                 } else if (NameIn(plugIns[k]) != line->name) {
@@ -475,12 +479,22 @@ private:
                 }
             }
             if (!plugIns.empty() && plugIns[0].error == 87 && !rescan && plugIns.size() == 1 &&
-                succeeded)
+                succeeded && !refusedUnsent)
                 fits = false;
             if (!fits) continue;
             if (succeeded) {
                 line->serial = SerialIn(plugIns.back());
                 line->created = line->mounted = true;
+                v.plugged[line->name] = line->serial;
+                // A re-read that finds the virtual drive unplugged by then is believed.
+                for (const ModelLine& now : model_.Latest().lines)
+                    if (!rescan && now.name == line->name && now.serial == line->serial &&
+                        !now.mounted) {
+                        DialogView unplugged = v;
+                        unplugged.plugged.erase(line->name);
+                        unplugged.lines[static_cast<size_t>(v.selected)].mounted = false;
+                        after.push_back(unplugged);
+                    }
             }
             after.push_back(v);
         }
@@ -525,15 +539,19 @@ private:
         if (!Requests(kPlugIn).empty()) return "recover: Recover sent a plug-in";
         if (boxes.empty()) return "recover: Recover did not ask";
         if (!Skipped("question")) {
+            // String 301, then on a line of its own the drive as listed and its number.
             const std::wstring& q = boxes[0].text;
-            if (q.rfind(kRecoverQuestion, 0) != 0 ||
-                q.find(L"\n", wcslen(kRecoverQuestion)) == std::wstring::npos ||
-                q.find(asked[0].text.substr(0, asked[0].text.find(L" - ")),
-                       wcslen(kRecoverQuestion)) == std::wstring::npos)
+            const size_t own = q.find(L"\n", wcslen(kRecoverQuestion));
+            bool named = false;
+            for (const Asked& a : asked)
+                named = named || (own != std::wstring::npos && q.find(a.text, own) != std::wstring::npos &&
+                                  q.find(std::to_wstring(a.number), own) != std::wstring::npos);
+            if (q.rfind(kRecoverQuestion, 0) != 0 || !named)
                 return "question: the question does not name the drive on a line of its own: \"" +
                        Narrow(q) + "\"";
             if (!boxes[0].exclamationIcon) return "question: the question shows no warning icon";
-            if (defaultButton_ != IDNO) return "question: No is not the question's default button";
+            if (boxes[0].defaultButton != IDNO)
+                return "question: No is not the question's default button";
         }
         if (!s.yes) {
             if (!unplugs.empty()) return "recover: an unplug after No";
@@ -571,6 +589,14 @@ private:
                                 l->serial == a.serial);
             if (same != tried && !misread_ && !MayHaveMisread()) continue;
             if (succeeded && l) v.lines[static_cast<size_t>(v.selected)].created = false;
+            // Unplugged, or not known to the bus driver: no longer what this program plugged
+            // in. An unplug that failed before its request went out may have failed with 2.
+            if (l && (succeeded || (sent && unplugs[0].error == 2))) v.plugged.erase(l->name);
+            if (l && tried && !sent && v.plugged.count(l->name)) {
+                DialogView forgot = v;
+                forgot.plugged.erase(l->name);
+                after.push_back(forgot);
+            }
             after.push_back(v);
         }
         if (after.empty())
@@ -618,8 +644,9 @@ private:
     size_t gdiBaseline_ = 0;
     DWORD userBaseline_ = 0;
     size_t firedAtStart_ = 0;
-    bool acceptedCode_ = false, misread_ = false;
-    int boxes_ = 0, defaultButton_ = 0;
+    unsigned sequences_ = 0;
+    bool acceptedCode_ = false, misread_ = false, realTiming_ = false;
+    int boxes_ = 0;
     std::string inBoxFailure_, where_;
 };
 

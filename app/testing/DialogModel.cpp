@@ -99,11 +99,31 @@ void DialogModel::MachineChanged(sim::SimulatedMachine& machine) {
     versions_.push_back(ReadMachine(machine));
 }
 
+// What the program plugged in stays plugged in until the bus driver reads it otherwise (not
+// plugged in, or another virtual drive), or the drive leaves the list.
+void DialogModel::ApplyPlugged(DialogView& view) {
+    for (auto entry = view.plugged.begin(); entry != view.plugged.end();) {
+        auto line = std::find_if(view.lines.begin(), view.lines.end(),
+                                 [&](const ModelLine& l) { return l.name == entry->first; });
+        if (line == view.lines.end() ||
+            (line->created && (line->serial != entry->second || !line->mounted))) {
+            entry = view.plugged.erase(entry);
+            continue;
+        }
+        line->serial = entry->second;
+        line->created = line->mounted = true;
+        ++entry;
+    }
+}
+
 std::vector<DialogView> DialogModel::Rebuilt(const DialogView& view, size_t v) const {
     const MachineVersion& version = versions_[v];
-    auto rebuild = [&](const ModelLines& lines) {
+    auto rebuild = [&](const ModelLines& read) {
         DialogView next;
-        next.lines = lines;
+        next.lines = read;
+        next.plugged = view.plugged;
+        ApplyPlugged(next);
+        const ModelLines& lines = next.lines;
         next.version = v;
         if (lines == view.lines) {
             next.selected = view.selected;  // nothing changed: nothing moves
@@ -147,13 +167,18 @@ void DialogModel::MayHaveMisread() {
     std::vector<DialogView> all;
     for (const DialogView& view : views_) {
         for (const DialogView& next : Rebuilt(view, LatestVersion())) AddUnique(all, next);
-        // The misread list lacked the user's drive, or was empty.
-        DialogView lost = Rebuilt(view, LatestVersion()).front();
-        lost.selected = -1;
-        AddUnique(all, lost);
-        if (!lost.lines.empty()) {
-            lost.selected = 0;
+        // The misread list lacked the user's drive (and what it plugged in), or was empty.
+        DialogView forgot = view;
+        forgot.plugged.clear();
+        for (const DialogView& from : {view, forgot}) {
+            DialogView lost = Rebuilt(from, LatestVersion()).front();
             AddUnique(all, lost);
+            lost.selected = -1;
+            AddUnique(all, lost);
+            if (!lost.lines.empty()) {
+                lost.selected = 0;
+                AddUnique(all, lost);
+            }
         }
     }
     views_ = std::move(all);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,6 +64,9 @@ struct DialogView {
     ModelLines lines;  // with the dialog's own updates after its requests
     int selected = -1;
     size_t version = 0;  // the last machine version its list was built from
+    // The virtual drives this program plugged in and has not seen unplugged since, by device
+    // object name: a scan that reads such a drive without any is not believed.
+    std::map<std::wstring, uint32_t> plugged;
     bool operator==(const DialogView&) const = default;
     const ModelLine* Selected() const {
         return selected >= 0 && static_cast<size_t>(selected) < lines.size()
@@ -95,6 +99,7 @@ public:
     // The lines a view shows after its list is rebuilt from version v (more than one when
     // the scan cannot end and its retries may run out).
     std::vector<DialogView> Rebuilt(const DialogView& view, size_t v) const;
+    static void ApplyPlugged(DialogView& view);
 
 private:
     std::vector<MachineVersion> versions_;
