@@ -46,7 +46,7 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
     std::mt19937 rng(seed);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
     RandomSequence seq;
-    seq.realTiming = pick(8) == 0;
+    seq.realTiming = pick(12) == 0;
     if (pick(4) == 0) {
         for (const std::string& line : Split(demoScenario, '\n')) {
             std::string fact = line.substr(0, line.find('#'));
@@ -129,9 +129,9 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
         if (s.kind == StepKind::Settle) continue;
         s.line = pick(8) == 0 ? -1 : pick(4);
         s.yes = pick(3) != 0;
-        s.pump = pick(3) == 0 ? pick(seq.realTiming ? 600 : 40) : 0;
-        if (s.kind == StepKind::Wait) s.pump = 1 + pick(seq.realTiming ? 1200 : 60);
-        s.boxOpen = pick(3) == 0 ? pick(seq.realTiming ? 400 : 40) : 0;
+        s.pump = pick(3) == 0 ? pick(seq.realTiming ? 400 : 25) : 0;
+        if (s.kind == StepKind::Wait) s.pump = 1 + pick(seq.realTiming ? 800 : 40);
+        s.boxOpen = pick(3) == 0 ? pick(seq.realTiming ? 250 : 25) : 0;
         if (s.kind == StepKind::Change || pick(5) == 0) {
             s.change = change();
             if (s.kind != StepKind::Change) {
