@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 
 #include "sim/SimulatedMachine.h"
 
@@ -205,7 +206,9 @@ std::string DialogModel::Look(const WindowLook& w, bool settled) {
     // Say what the most recent view expected.
     std::string out = "the window shows " + std::to_string(w.lines.size()) + " lines, line " +
                       std::to_string(w.selected) + " selected, buttons " + w.buttons + ", 1014 \"" +
-                      std::string(w.createText.begin(), w.createText.end()) + "\"; the model ";
+                      std::string(w.createText.begin(), w.createText.end()) + "\", 1033 \"" +
+                      std::string(w.createDescription.begin(), w.createDescription.end()) +
+                      "\"; the model ";
     const DialogView* best = nullptr;
     for (const DialogView& v : views_)
         if (!best || v.version >= best->version) best = &v;
@@ -214,7 +217,10 @@ std::string DialogModel::Look(const WindowLook& w, bool settled) {
     out += "expects " + std::to_string(best->lines.size()) + " lines, line " +
            std::to_string(best->selected) + " selected, buttons " + e.buttons +
            (e.createText ? std::string(", 1014 \"") +
-                               std::string(e.createText, e.createText + wcslen(e.createText)) + "\""
+                               std::string(e.createText, e.createText + wcslen(e.createText)) +
+                               "\", 1033 \"" +
+                               std::string(e.description, e.description + wcslen(e.description)) +
+                               "\""
                          : std::string()) +
            " (" + std::to_string(views_.size()) + " views considered)";
     for (size_t i = 0; i < w.lines.size(); ++i)
