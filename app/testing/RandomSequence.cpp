@@ -54,7 +54,8 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
             if (!fact.empty()) seq.machine.push_back(fact);
         }
     } else {
-        seq.machine.push_back("bus present");
+        // Now and then the program starts before the bus driver does.
+        seq.machine.push_back(pick(20) ? "bus present" : "bus absent");
         std::vector<int> numbers;
         for (int n = 0; n < 16; ++n) numbers.push_back(n);
         std::shuffle(numbers.begin(), numbers.end(), rng);
@@ -115,7 +116,7 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
         sim::Call::DeviceIoControl, sim::Call::DeviceIoControl,
         sim::Call::DeviceIoControl, sim::Call::HeapAlloc};
     static const uint32_t errors[] = {2, 21, 31, 87, 259};
-    bool busGone = false;
+    bool busGone = seq.machine[0] == "bus absent";
     seq.steps.resize(static_cast<size_t>(3 + pick(10)));
     for (RandomStep& s : seq.steps) {
         const int roll = pick(100);
@@ -135,8 +136,9 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
         if (s.kind == StepKind::Change || pick(5) == 0) {
             s.change = change();
             if (s.kind != StepKind::Change) {
-                s.when = s.kind == StepKind::Recover && pick(2) ? ChangeWhen::InBox
-                                                                : ChangeWhen::AfterCall;
+                // Inside the Recover question, or an error box when one comes.
+                const bool boxes = s.kind == StepKind::Recover || s.kind == StepKind::Create;
+                s.when = boxes && pick(2) ? ChangeWhen::InBox : ChangeWhen::AfterCall;
                 s.afterCall = 1 + pick(pick(2) ? 12 : 120);
             }
         }
