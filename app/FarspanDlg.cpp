@@ -314,7 +314,6 @@ uint32_t CFarspanDlg::RefreshDriveList() {
     const bool wasEmpty = groups_.empty();
     groups_.clear();
     const uint32_t result = disk::ScanStorageGroups(io_, groups_);
-    pluggedIn_.Apply(groups_);
     ShowDriveList(wasEmpty);
     // Shown as far as it got, and read again soon: a drive may only have been spinning up.
     if (result != 0 && result != 2) ScheduleRetry();
