@@ -7,12 +7,14 @@
 #include "app/CapacityChart.h"
 #include "app/CapacityLabel.h"
 #include "app/CapacityMath.h"
+#include "app/EmptyListNote.h"
 #include "app/InstanceGuard.h"
 #include "disk/StorageGroups.h"
 #include "platform/DeviceIo.h"
 #include "skin/CButtonST.h"
 #include "skin/CDialogSK.h"
 #include "skin/CLabel.h"
+#include "win32ui/Gdi.h"
 
 namespace app {
 
@@ -46,6 +48,11 @@ public:
     const RECT& PanelRect() const { return panelRect_; }
     // A device-node broadcast came and its rescan has not run yet.
     bool RescanPending() const { return rescanPending_; }
+    // Why the drive list is empty, as the last scan told it.
+    const EmptyListNote& EmptyList() const { return emptyListNote_; }
+
+    // Enter presses the focused button and nothing else (DialogKeyboard.cpp).
+    bool PreTranslateMessage(MSG& message) override;
 
 protected:
     const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }
@@ -55,6 +62,7 @@ protected:
 
     void OnBnClickedBtnCreate();
     void OnBnClickedBtnRecover();
+    void OnOK() override;
     LRESULT OnMyDeviceChange(WPARAM event, LPARAM data);
     // How long the rescan after device-node broadcasts waits for them to stop, and how long
     // at most after the first one of a burst.
@@ -93,6 +101,16 @@ private:
     LRESULT OnTimer(WPARAM id, LPARAM);
     void RunRescan();
     void SetUpImageButtons();
+
+    // The keyboard (DialogKeyboard.cpp): the tab order, where the focus starts and where it
+    // goes when its control is disabled; FALSE, since the focus is set.
+    BOOL ArrangeKeyboard();
+    void PressFocusedButton();
+    // Names, icon, placement and colours (DialogManners.cpp).
+    void NameImageButtons();
+    void SetUpWindowManners();
+    void ApplySkinInks();
+    LRESULT OnSysColorChange(WPARAM, LPARAM);
 
     void OnBnClickedBtnClose();
     void OnBnClickedBtnMinimize();
@@ -148,6 +166,8 @@ private:
     UINT rescanQuiet_ = 150, rescanCeiling_ = 1000;
     RECT panelRect_{};
     CapacityChart chart_{};
+    EmptyListNote emptyListNote_;
+    ui::Icon bigIcon_, smallIcon_;
     skin::CLabel buildLabel_;
 };
 

@@ -9,10 +9,13 @@
 #include "app/DriveListRules.h"
 #include "app/StorageGroupRules.h"
 #include "app/SystemError.h"
+#include "app/UiText.h"
 #include "busctl/BusOperations.h"
 #include "platform/Diagnostics.h"
 #include "platform/Utf16.h"
 #include "res/resource.h"
+#include "win32ui/FocusReturn.h"
+#include "win32ui/WaitCursor.h"
 
 namespace app {
 namespace {
@@ -76,6 +79,8 @@ void CFarspanDlg::ReportFailure(int index, const VisibleState& before, uint32_t 
 }
 
 void CFarspanDlg::OnBnClickedBtnCreate() {
+    const ui::FocusReturn focusBack(Handle());
+    const ui::WaitCursor wait(Handle());
     const int index = selectedIndex_;
     disk::StorageGroup* group = GroupAt(index);
     // With no drive selected there is nothing to create a virtual drive for, and a drive whose
@@ -122,12 +127,14 @@ uint32_t CFarspanDlg::RefreshSelectedGroup(int physicalDriveNumber, int index, u
 }
 
 void CFarspanDlg::OnBnClickedBtnRecover() {
+    const ui::FocusReturn focusBack(Handle());
     const disk::StorageGroup* clicked = GroupAt(selectedIndex_);
     if (!clicked) return;
     // The question runs a message loop of its own, in which the list can be rebuilt: the user
     // answers for the drive they saw, so that drive is what the answer applies to.
     const disk::StorageGroup asked = *clicked;
-    if (MessageBoxW(Handle(), strings_.recoverWarning.c_str(), L"Notice", MB_YESNO) != IDYES)
+    if (MessageBoxW(Handle(), strings_.recoverWarning.c_str(), LoadUiString(IDS_NOTICE).c_str(),
+                    MB_YESNO) != IDYES)
         return;
     const int index = selectedIndex_;
     disk::StorageGroup* group = GroupAt(index);
@@ -136,6 +143,7 @@ void CFarspanDlg::OnBnClickedBtnRecover() {
                     MB_OK | MB_ICONEXCLAMATION);
         return;
     }
+    const ui::WaitCursor wait(Handle());
     const VisibleState before = CaptureVisibleState(index);
     group->State.Created = 0;
     if (const uint32_t rc = busctl::UnplugVirtualDisk(io_, asked.SerialNo, asked.DeviceObjectName))
@@ -224,10 +232,11 @@ void CFarspanDlg::RunRescan() {
 }
 
 uint32_t CFarspanDlg::UpdateStorageGroupEx1() {
+    const ui::WaitCursor wait(Handle());
     disk::StorageGroupList fresh;
     const int lines = listDrive_.GetCount();
     int remembered = selectedIndex_;
-    const uint32_t rc = disk::ScanStorageGroups(io_, fresh);
+    const uint32_t rc = disk::ScanStorageGroups(io_, fresh, &emptyListNote_);
     if (rc != 0 && rc != 2)
         platform::WriteDiagnostic(io_, L"UpdateStorageGroupEx1 error code = 0x%x\n", rc);
 
