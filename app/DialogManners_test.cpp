@@ -1,6 +1,6 @@
-// The main dialog as a keyboard user, a screen reader and a Windows user meet it: the tab
-// order, Enter, where the focus goes, the icon and place of the window, the empty list's reason
-// and the skin's texts under a high-contrast scheme.
+// The main dialog as a Windows user meets it: the empty list's reason, the icon and place of
+// the window, one program per double click, the skin's texts under a high-contrast scheme and
+// the wait cursor. The keyboard is tested from outside (tools/keyboard-test.sh).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 
 #include "app/FarspanDlg.h"
 #include "app/testing/DialogFixture.h"
-#include "app/testing/MessageBoxes.h"
+#include "platform/SystemCalls.h"
 #include "res/resource.h"
 #include "win32ui/Capture.h"
 #include "win32ui/WaitCursor.h"
@@ -19,75 +19,7 @@
 namespace app {
 namespace {
 
-// Drive 1 qualifies and has no virtual drive yet; every plug-in is refused with 5.
-const char* const kRefusedPlugIn =
-    "bus present\n"
-    "drive 1 size=3000592982016\n"
-    "fault DeviceIoControl ioctl=0x2A4004 error=5\n";
-
-class DialogMannersTest : public testing::DialogFixture<> {
-protected:
-    void OpenActive(const char* scenario) {
-        Open(scenario);
-        SetForegroundWindow(dialog->Handle());
-        ui::PumpWaitingMessages();
-    }
-    // A key as the keyboard delivers it, through the dialog's own message handling.
-    void Press(UINT key) {
-        PostMessageW(GetFocus(), WM_KEYDOWN, key, 1);
-        PostMessageW(GetFocus(), WM_KEYUP, key, 0xC0000001);
-        ui::PumpWaitingMessages();
-    }
-    std::vector<int> TabOrder() const {
-        std::vector<int> ids;
-        for (HWND c = GetWindow(dialog->Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-            if (GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) ids.push_back(GetDlgCtrlID(c));
-        return ids;
-    }
-};
-
-TEST_F(DialogMannersTest, TheFocusStartsInTheListTabsTopToBottomAndEnterEndsNothing) {
-    OpenActive(demo::kBuiltInScenario);
-    EXPECT_EQ(Item(IDC_LIST_DRIVE), GetFocus());
-    EXPECT_EQ((std::vector<int>{IDC_LIST_DRIVE, IDC_BTN_CREATE, IDC_BTN_RECOVER, IDC_BTN_PARTITION,
-                                IDC_BTN_LIVEUPDATE, IDC_BTN_HELP, IDC_BTN_MINIMIZE, IDC_BTN_CLOSE}),
-              TabOrder());
-    Press(VK_RETURN);
-    SendMessageW(dialog->Handle(), WM_COMMAND, IDOK, 0);
-    ui::PumpWaitingMessages();
-    ASSERT_TRUE(dialog->Exists());
-    EXPECT_EQ(Item(IDC_LIST_DRIVE), GetFocus());
-
-    // Arrowing onto a drive whose Create is disabled leaves the focus in the list.
-    Select(1);
-    EXPECT_TRUE(IsWindowEnabled(Item(IDC_BTN_CREATE)));
-    Select(0);
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_BTN_CREATE)));
-    EXPECT_EQ(Item(IDC_LIST_DRIVE), GetFocus());
-
-    // Enter on Create performs it; the button it disables hands the focus to the list.
-    Select(1);
-    SetFocus(Item(IDC_BTN_CREATE));
-    Press(VK_RETURN);
-    EXPECT_EQ(1, dialog->Groups()[1].State.Created);
-    EXPECT_EQ(Item(IDC_LIST_DRIVE), GetFocus());
-    // Escape ends the dialog as it always did.
-    Press(VK_ESCAPE);
-    EXPECT_FALSE(dialog->Exists());
-}
-
-TEST_F(DialogMannersTest, AfterAFailedCreateTheFocusIsBackOnCreate) {
-    OpenActive(kRefusedPlugIn);
-    testing::MessageBoxAnswerer answerer(IDOK, dialog->Handle());
-    SetFocus(Item(IDC_BTN_CREATE));
-    for (int attempt = 1; attempt <= 2; ++attempt) {  // so Space tries again
-        Press(VK_SPACE);
-        testing::PumpMessages();
-        ASSERT_EQ(static_cast<size_t>(attempt), answerer.Boxes().size());
-        EXPECT_EQ(Item(IDC_BTN_CREATE), GetFocus());
-    }
-    EXPECT_TRUE(dialog->Exists());
-}
+using DialogMannersTest = testing::DialogFixture<>;
 
 // The system's own words for a Win32 code, without the line end.
 std::wstring SystemText(DWORD code) {
@@ -153,6 +85,46 @@ TEST_F(DialogMannersTest, TheWindowHasItsIconAMinimiseBoxAndOpensCentred) {
     HMENU menu = GetSystemMenu(own.Handle(), FALSE);
     EXPECT_FALSE(GetMenuState(menu, SC_MINIMIZE, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
     own.DestroyWindow();
+}
+
+// The programs the tool buttons would start, counted instead of started.
+int starts = 0;
+BOOL WINAPI CountProcess(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                         LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
+    ++starts;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+}
+UINT WINAPI CountWinExec(LPCSTR, UINT) {
+    ++starts;
+    return 33;
+}
+HINSTANCE WINAPI CountShellExecute(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) {
+    ++starts;
+    return reinterpret_cast<HINSTANCE>(33);
+}
+int WINAPI AnswerBox(HWND, LPCWSTR, LPCWSTR, UINT) {
+    return IDOK;
+}
+
+TEST_F(DialogMannersTest, ADoubleClickOnAToolButtonStartsItsProgramOnce) {
+    Open(demo::kBuiltInScenario);
+    const platform::SystemCalls real = platform::Calls();
+    platform::Calls().createProcess = CountProcess;
+    platform::Calls().winExec = CountWinExec;
+    platform::Calls().shellExecute = CountShellExecute;
+    platform::Calls().messageBox = AnswerBox;
+    for (int id : {IDC_BTN_PARTITION, IDC_BTN_LIVEUPDATE, IDC_BTN_HELP}) {
+        starts = 0;
+        const LPARAM at = MAKELPARAM(3, 3);
+        PostMessageW(Item(id), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(Item(id), WM_LBUTTONUP, 0, at);
+        PostMessageW(Item(id), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageW(Item(id), WM_LBUTTONUP, 0, at);
+        ui::PumpWaitingMessages();
+        EXPECT_EQ(1, starts) << "button " << id;
+    }
+    platform::Calls() = real;
 }
 
 // The system's colours for as long as it lives.
