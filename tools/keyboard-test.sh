@@ -66,6 +66,10 @@ key() {
     xdotool key --clearmodifiers "$@"
 }
 
+# The colour scheme as it was before a run that was stopped under the high-contrast one.
+saved=$out/colours-before.reg
+[ -s "$saved" ] && run regedit /s "$(windows_path "$saved")" && rm -f "$saved"
+
 # Drive 1 has a virtual drive that is not plugged in (all three operations offered); drive 2
 # none, and its first two plug-ins are refused (each fault counts the calls that reach it).
 scenario=$out/keyboard.scenario
@@ -183,7 +187,6 @@ shoot empty-no-bus-driver 'bus absent\ndrive 1 size=3000592982016\n'
 shoot empty-no-large-drive 'bus present\ndrive 0 size=500107862016\n'
 shoot empty-scan-stopped 'bus present\ndrive 1 size=3000592982016\nfault DeviceIoControl ioctl=0x2A4014 error=31\n'
 
-saved=$out/colours-before.reg
 run regedit /e "$(windows_path "$saved")" 'HKEY_CURRENT_USER\Control Panel\Colors'
 cat > "$out/high-contrast-black.reg" <<'REG'
 REGEDIT4
@@ -207,7 +210,7 @@ REGEDIT4
 REG
 run regedit /s "$(windows_path "$out/high-contrast-black.reg")"
 shoot high-contrast
-[ -s "$saved" ] && run regedit /s "$(windows_path "$saved")"
+[ -s "$saved" ] && run regedit /s "$(windows_path "$saved")" && rm -f "$saved"
 
 if [ "$failures" -gt 0 ]; then
     echo "$failures check(s) failed"
