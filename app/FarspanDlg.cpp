@@ -331,8 +331,10 @@ void CFarspanDlg::OnBnClickedBtnMinimize() {
     Show(SW_MINIMIZE);
 }
 
-// The external tools: none waits for the program it starts.
+// The external tools: none waits for the program it starts, but Partition waits for the
+// command processor that starts Disk Management.
 void CFarspanDlg::OnBnClickedBtnPartition() {
+    const ui::WaitCursor wait(Handle());
     OpenDiskManagement(io_, Handle());
 }
 

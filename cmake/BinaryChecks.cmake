@@ -142,6 +142,6 @@ set_property(TEST shipping_demo_window shipping_tool_buttons_on64bitWindows
 add_test(NAME shipping_keyboard_on64bitWindows
          COMMAND ${CMAKE_SOURCE_DIR}/tools/keyboard-test.sh ${CMAKE_BINARY_DIR}/keyboard-prefix
                  $<TARGET_FILE:OverreachDemo> ${OVERREACH_TEST_BUILD}/app/KeyboardProbe.exe
-                 $<TARGET_FILE:Overreach> ${CMAKE_BINARY_DIR}/app/keyboard)
+                 ${CMAKE_BINARY_DIR}/app/keyboard)
 set_tests_properties(shipping_keyboard_on64bitWindows PROPERTIES TIMEOUT 600
   FIXTURES_REQUIRED win32_test_build)

@@ -3,21 +3,21 @@
 # prefix of its own, on an X display of its own, and driven with real key presses and clicks
 # through the X server (xdotool), while a probe reads from another process where the focus
 # is. Leaves screenshots in the output folder for a person to look at.
-#   tools/keyboard-test.sh <prefix> <OverreachDemo.exe> <KeyboardProbe.exe> <Overreach.exe> <out>
+#   tools/keyboard-test.sh <prefix> <OverreachDemo.exe> <KeyboardProbe.exe> <out>
 set -uo pipefail
-if [ $# -ne 5 ]; then
-    echo "usage: tools/keyboard-test.sh <prefix> <OverreachDemo.exe> <KeyboardProbe.exe> <Overreach.exe> <out>" >&2
+if [ $# -ne 4 ]; then
+    echo "usage: tools/keyboard-test.sh <prefix> <OverreachDemo.exe> <KeyboardProbe.exe> <out>" >&2
     exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)
-prefix=$1 demo=$2 probe=$3 program=$4 out=$5
+prefix=$1 demo=$2 probe=$3 out=$4
 for tool in xdotool Xvfb xprop python3; do
     if ! command -v "$tool" >/dev/null; then
         echo "FAIL: $tool is missing, so no key can be pressed: tools/setup.sh installs it"
         exit 1
     fi
 done
-for file in "$demo" "$probe" "$program"; do
+for file in "$demo" "$probe"; do
     [ -f "$file" ] || { echo "FAIL: $file is missing: build it first"; exit 1; }
 done
 mkdir -p "$out"
@@ -166,10 +166,6 @@ done
 demo_pid_done=$demo_pid
 demo_pid=""
 if [ "$code" = 0 ]; then pass "Alt+F4 ends the program with exit code 0"; else fail "Alt+F4: exit code '${code:-still running}' (process $demo_pid_done)"; fi
-
-# The icon of the shipping file, as Explorer reads it.
-icons=$(probe icons "$(windows_path "$program")")
-if [ "$icons" = "first icon 1: 16x16 32x32 48x48" ]; then pass "$icons"; else fail "icons of $program: '$icons'"; fi
 
 # Why an empty list is empty, in three machines, and the window under a high-contrast scheme.
 shoot() {  # <name> [scenario text]

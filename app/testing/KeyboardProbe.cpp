@@ -2,8 +2,7 @@
 // with real keys (tools/keyboard-test.sh), one question per start:
 //   KeyboardProbe focus          "focus <id> buttons <create><recover><partition> box <0|1>"
 //   KeyboardProbe shot <png>     what the screen shows of the window (and of a box over it)
-//   KeyboardProbe icons <exe>    the sizes of the first icon of a program file
-// Exit code 1 when there is no window (or file), 2 for a wrong command line.
+// Exit code 1 when there is no window, 2 for a wrong command line.
 #include <windows.h>
 
 #include <cstdio>
@@ -72,45 +71,10 @@ int Shot(HWND dialog, const wchar_t* path) {
     return ui::SavePng(ui::CaptureScreen(area), path) ? 0 : 1;
 }
 
-BOOL CALLBACK FirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
-    *reinterpret_cast<LPWSTR*>(found) = name;
-    return FALSE;
-}
-
-#pragma pack(push, 2)
-struct GroupEntry {
-    BYTE width, height, colours, reserved;
-    WORD planes, bits;
-    DWORD bytes;
-    WORD id;
-};
-#pragma pack(pop)
-
-int Icons(const wchar_t* file) {
-    HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return 1;
-    LPWSTR first = nullptr;
-    EnumResourceNamesW(module, RT_GROUP_ICON, FirstName, reinterpret_cast<LONG_PTR>(&first));
-    HRSRC found = first ? FindResourceW(module, first, RT_GROUP_ICON) : nullptr;
-    const auto* group =
-        found ? static_cast<const WORD*>(LockResource(LoadResource(module, found))) : nullptr;
-    if (!group) return 1;
-    std::printf("first icon %u:", IS_INTRESOURCE(first)
-                                      ? static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(first))
-                                      : 0u);
-    const auto* entry = reinterpret_cast<const GroupEntry*>(group + 3);
-    for (WORD k = 0; k < group[2]; ++k)
-        std::printf(" %dx%d", entry[k].width ? entry[k].width : 256,
-                    entry[k].height ? entry[k].height : 256);
-    std::printf("\n");
-    return 0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring what = argc >= 2 ? argv[1] : L"";
-    if (what == L"icons" && argc == 3) return Icons(argv[2]);
     HWND dialog = nullptr;
     EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
     if (what == L"focus" && argc == 2) {
@@ -118,6 +82,6 @@ int wmain(int argc, wchar_t** argv) {
         return dialog ? Focus(dialog) : 1;
     }
     if (what == L"shot" && argc == 3) return dialog ? Shot(dialog, argv[2]) : 1;
-    std::fprintf(stderr, "usage: KeyboardProbe focus | shot <png> | icons <exe>\n");
+    std::fprintf(stderr, "usage: KeyboardProbe focus | shot <png>\n");
     return 2;
 }
