@@ -37,9 +37,11 @@ void EmptyListNote::Attach(HWND list) {
     GetClientRect(list, &client);
     // The list paints around the note, not over it.
     SetWindowLongW(list, GWL_STYLE, GetWindowLongW(list, GWL_STYLE) | WS_CLIPCHILDREN);
+    // Below the first line, where an empty list still draws its focus cue.
     const int margin = 6;
-    HWND note = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_CENTER | SS_NOPREFIX, margin,
-                                margin, client.right - 2 * margin, client.bottom - 2 * margin, list,
+    const int top = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0)) + 4;
+    HWND note = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_CENTER | SS_NOPREFIX, margin, top,
+                                client.right - 2 * margin, client.bottom - top - margin, list,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!note) return;
     SendMessageW(note, WM_SETFONT, SendMessageW(list, WM_GETFONT, 0, 0), FALSE);
