@@ -4,10 +4,12 @@
 #include "app/DriveListRules.h"
 #include "app/HelpFile.h"
 #include "app/LiveUpdate.h"
+#include "app/UiText.h"
 #include "platform/Diagnostics.h"
 #include "res/resource.h"
 #include "res/version.h"
 #include "win32ui/Gdi.h"
+#include "win32ui/WaitCursor.h"
 
 namespace app {
 namespace {
@@ -31,14 +33,6 @@ COLORREF LoadedKeyColour(HBITMAP bitmap, COLORREF drawnKey) {
     return first == CLR_INVALID ? drawnKey : first;
 }
 
-std::wstring LoadUiString(UINT id) {
-    const wchar_t* text = nullptr;
-    // With no buffer, the call hands out the resource's own characters and their count.
-    const int length =
-        LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
-    return length > 0 && text ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
-}
-
 }  // namespace
 
 CFarspanDlg::CFarspanDlg(platform::DeviceIo& io, InstanceGuard* guard, ui::Window* parent)
@@ -48,6 +42,7 @@ const ui::MessageMap& CFarspanDlg::ClassMap() {
     static const ui::MessageEntry entries[] = {
         ui::OnMessage<&CFarspanDlg::OnMyDeviceChange>(WM_DEVICECHANGE),
         ui::OnMessage<&CFarspanDlg::OnTimer>(WM_TIMER),
+        ui::OnMessage<&CFarspanDlg::OnSysColorChange>(WM_SYSCOLORCHANGE),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnCreate>(IDC_BTN_CREATE),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnRecover>(IDC_BTN_RECOVER),
         ui::OnCommand<&CFarspanDlg::OnBnClickedBtnClose>(IDC_BTN_CLOSE),
@@ -110,10 +105,6 @@ BOOL CFarspanDlg::OnInitDialog() {
     for (int k = 0; k < kSegmentSlots; ++k) {
         capacityBars_[k].Show(SW_HIDE);
         capacityLabels_[k].Show(SW_HIDE);
-        capacityBars_[k].SetStateColor(skin::CButtonST::ActiveText, RGB(255, 255, 255));
-        capacityBars_[k].SetStateColor(skin::CButtonST::IdleText, RGB(255, 255, 255));
-        capacityLabels_[k].SetStateColor(skin::CButtonST::ActiveText, RGB(0, 0, 0));
-        capacityLabels_[k].SetStateColor(skin::CButtonST::IdleText, RGB(0, 0, 0));
     }
     chart_ = CapacityChart{};
 
@@ -128,12 +119,16 @@ BOOL CFarspanDlg::OnInitDialog() {
     GetWindowRect(Item(IDC_CAPACITY_FRAME), &panelRect_);
     MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&panelRect_), 2);
 
+    emptyListNote_.Attach(listDrive_.Handle());
     ClearDriveList();
     RefreshDriveList();
     ApplyUiStrings();
     // The strings are only now loaded: the Create/Rescan texts follow the selected drive.
     ChangeCreateButtonText();
     SetUpImageButtons();
+    NameImageButtons();
+    ApplySkinInks();
+    SetUpWindowManners();
 
     listCaption_.SetShadowColor(RGB(0, 0, 0))
         .ChangePointSize(10)
@@ -143,7 +138,7 @@ BOOL CFarspanDlg::OnInitDialog() {
         caption->SetShadowColor(RGB(0, 0, 0)).MakeBold(TRUE).PaintOverParent(TRUE);
 
     if (guard_) guard_->PublishWindow(Handle());
-    return TRUE;
+    return ArrangeKeyboard();
 }
 
 void CFarspanDlg::SetUpImageButtons() {
@@ -311,10 +306,11 @@ void CFarspanDlg::ClearDriveList() {
 }
 
 uint32_t CFarspanDlg::RefreshDriveList() {
+    const ui::WaitCursor wait(Handle());
     const bool wasEmpty = groups_.empty();
     groups_.clear();
-    const uint32_t result = disk::ScanStorageGroups(io_, groups_);
-    pluggedIn_.Apply(groups_);
+    const uint32_t result = disk::ScanStorageGroups(io_, groups_, &emptyListNote_);
+    emptyListNote_.Adopt();
     ShowDriveList(wasEmpty);
     // Shown as far as it got, and read again soon: a drive may only have been spinning up.
     if (result != 0 && result != 2) ScheduleRetry();
@@ -348,8 +344,10 @@ void CFarspanDlg::OnBnClickedBtnMinimize() {
     Show(SW_MINIMIZE);
 }
 
-// The external tools: none waits for the program it starts.
+// The external tools: none waits for the program it starts, but Partition waits for the
+// command processor that starts Disk Management.
 void CFarspanDlg::OnBnClickedBtnPartition() {
+    const ui::WaitCursor wait(Handle());
     OpenDiskManagement(io_, Handle());
 }
 

@@ -8,6 +8,7 @@
 #include "app/CapacityChart.h"
 #include "app/CapacityLabel.h"
 #include "app/CapacityMath.h"
+#include "app/EmptyListNote.h"
 #include "app/InstanceGuard.h"
 #include "app/StorageGroupRules.h"
 #include "disk/StorageGroups.h"
@@ -15,6 +16,7 @@
 #include "skin/CButtonST.h"
 #include "skin/CDialogSK.h"
 #include "skin/CLabel.h"
+#include "win32ui/Gdi.h"
 
 namespace app {
 
@@ -50,6 +52,11 @@ public:
     bool RescanPending() const { return rescanPending_; }
     // A rescan stopped early and is to be tried again.
     bool RetryPending() const { return retryPending_; }
+    // Why the drive list is empty, as the last scan told it.
+    const EmptyListNote& EmptyList() const { return emptyListNote_; }
+
+    // Enter presses the focused button and nothing else (DialogKeyboard.cpp).
+    bool PreTranslateMessage(MSG& message) override;
 
 protected:
     const ui::MessageMap& GetMessageMap() const override { return ClassMap(); }
@@ -59,6 +66,7 @@ protected:
 
     void OnBnClickedBtnCreate();
     void OnBnClickedBtnRecover();
+    void OnOK() override;
     LRESULT OnMyDeviceChange(WPARAM event, LPARAM data);
     // How long the rescan after device-node broadcasts waits for them to stop, and how long
     // at most after the first one of a burst.
@@ -103,6 +111,16 @@ private:
     LRESULT OnTimer(WPARAM id, LPARAM);
     void RunRescan();
     void SetUpImageButtons();
+
+    // The keyboard (DialogKeyboard.cpp): the tab order, where the focus starts and where it
+    // goes when its control is disabled; FALSE, since the focus is set.
+    BOOL ArrangeKeyboard();
+    void PressFocusedButton();
+    // Names, icon, placement and colours (DialogManners.cpp).
+    void NameImageButtons();
+    void SetUpWindowManners();
+    void ApplySkinInks();
+    LRESULT OnSysColorChange(WPARAM, LPARAM);
 
     void OnBnClickedBtnClose();
     void OnBnClickedBtnMinimize();
@@ -163,6 +181,8 @@ private:
     size_t retriesMade_ = 0;  // since the last scan that finished
     RECT panelRect_{};
     CapacityChart chart_{};
+    EmptyListNote emptyListNote_;
+    ui::Icon bigIcon_, smallIcon_;
     skin::CLabel buildLabel_;
 };
 

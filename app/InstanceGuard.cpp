@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "app/UiText.h"
+#include "res/resource.h"
+
 namespace app {
 
 namespace {
@@ -71,8 +74,13 @@ void InstanceGuard::PublishWindow(HWND window) {
 
 void InstanceGuard::EndProcessUnlessOnlyInstance() const {
     if (outcome_ == Outcome::OnlyInstance) return;
-    if (outcome_ == Outcome::OtherWithoutWindow)
-        MessageBoxW(nullptr, L"Only one instance is allowed", L"Error", MB_OK);
+    if (outcome_ == Outcome::OtherWithoutWindow) {
+        // In the user's language; the English words when the table has none.
+        std::wstring text = LoadUiString(IDS_ONE_INSTANCE), caption = LoadUiString(IDS_ERROR);
+        if (text.empty()) text = L"Only one instance is allowed";
+        if (caption.empty()) caption = L"Error";
+        MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
+    }
     ExitProcess(0);
 }
 

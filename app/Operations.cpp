@@ -9,11 +9,14 @@
 #include "app/DriveListRules.h"
 #include "app/StorageGroupRules.h"
 #include "app/SystemError.h"
+#include "app/UiText.h"
 #include "busctl/BusOperations.h"
 #include "disk/Capacity.h"
 #include "platform/Diagnostics.h"
 #include "platform/Utf16.h"
 #include "res/resource.h"
+#include "win32ui/FocusReturn.h"
+#include "win32ui/WaitCursor.h"
 
 namespace app {
 namespace {
@@ -80,6 +83,8 @@ void CFarspanDlg::ReportFailure(int index, const VisibleState& before, uint32_t 
 }
 
 void CFarspanDlg::OnBnClickedBtnCreate() {
+    const ui::FocusReturn focusBack(Handle());
+    const ui::WaitCursor wait(Handle());
     const int index = selectedIndex_;
     disk::StorageGroup* group = GroupAt(index);
     // With no drive selected there is nothing to create a virtual drive for, and a drive whose
@@ -130,6 +135,7 @@ uint32_t CFarspanDlg::RefreshSelectedGroup(int physicalDriveNumber, int index, u
 }
 
 void CFarspanDlg::OnBnClickedBtnRecover() {
+    const ui::FocusReturn focusBack(Handle());
     const disk::StorageGroup* clicked = GroupAt(selectedIndex_);
     if (!clicked) return;
     // The question runs a message loop of its own, in which the list can be rebuilt: the user
@@ -143,7 +149,7 @@ void CFarspanDlg::OnBnClickedBtnRecover() {
             asked.PhysicalDriveNumber,
             disk::FormatCapacityText(
                 static_cast<uint64_t>(std::max<int64_t>(asked.State.VirtualDisk.Value, 0))));
-    if (MessageBoxW(Handle(), question.c_str(), L"Notice",
+    if (MessageBoxW(Handle(), question.c_str(), LoadUiString(IDS_NOTICE).c_str(),
                     MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
         return;
     const int index = selectedIndex_;
@@ -153,6 +159,7 @@ void CFarspanDlg::OnBnClickedBtnRecover() {
                     MB_OK | MB_ICONEXCLAMATION);
         return;
     }
+    const ui::WaitCursor wait(Handle());
     const VisibleState before = CaptureVisibleState(index);
     group->State.Created = 0;
     const uint32_t rc = busctl::UnplugVirtualDisk(io_, asked.SerialNo, asked.DeviceObjectName);
@@ -263,9 +270,10 @@ void CFarspanDlg::RunRescan() {
 }
 
 uint32_t CFarspanDlg::UpdateStorageGroupEx1() {
+    const ui::WaitCursor wait(Handle());
     disk::StorageGroupList fresh;
     const int lines = listDrive_.GetCount();
-    const uint32_t rc = disk::ScanStorageGroups(io_, fresh);
+    const uint32_t rc = disk::ScanStorageGroups(io_, fresh, &emptyListNote_);
     if (rc != 0 && rc != 2) {
         platform::WriteDiagnostic(io_, L"UpdateStorageGroupEx1 error code = 0x%x\n", rc);
         // A scan that stopped early knows nothing of the drives after the one that stopped
@@ -273,6 +281,7 @@ uint32_t CFarspanDlg::UpdateStorageGroupEx1() {
         if (ScheduleRetry()) return rc;
     }
     retriesMade_ = 0;
+    emptyListNote_.Adopt();
     pluggedIn_.Apply(fresh);
 
     if (lines == static_cast<int>(fresh.size()) && SameStorageGroups(groups_, fresh)) return rc;

@@ -122,7 +122,7 @@ TEST_F(OperationsTest, RecoverAsksFirstAndNoChangesNothing) {
     machine().ClearRecords();
     Click(IDC_BTN_RECOVER);
     ASSERT_EQ(1u, answerer->Boxes().size());
-    EXPECT_EQ(L"Notice", answerer->Boxes()[0].caption);
+    EXPECT_EQ(chinese ? L"注意" : L"Notice", answerer->Boxes()[0].caption);
     EXPECT_EQ(expected, answerer->Boxes()[0].text);
     EXPECT_TRUE(answerer->Boxes()[0].exclamationIcon);  // the warning icon
     EXPECT_EQ(IDNO, answerer->Boxes()[0].defaultButton);

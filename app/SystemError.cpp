@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "app/UiText.h"
 #include "platform/SystemCalls.h"
+#include "res/resource.h"
 
 namespace app {
 
@@ -16,7 +18,7 @@ std::wstring SystemErrorText(uint32_t hresult) {
         reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     const std::unique_ptr<wchar_t, HLOCAL(WINAPI*)(HLOCAL)> owner(buffer, LocalFree);
     const std::wstring text = length > 0 && buffer ? std::wstring(buffer, length) : std::wstring();
-    return text.empty() ? ErrorCodeText(hresult) : text;
+    return text.empty() ? ErrorCodeText(hresult, LoadUiString(IDS_ERROR)) : text;
 }
 
 void ShowSystemError(uint32_t hresult, HWND owner) {

@@ -4,11 +4,10 @@
 
 namespace app {
 
-std::wstring ErrorCodeText(uint32_t hresult) {
-    wchar_t text[32];
-    std::swprintf(text, sizeof text / sizeof text[0], L"Error 0x%08X",
-                  static_cast<unsigned>(hresult));
-    return text;
+std::wstring ErrorCodeText(uint32_t hresult, const std::wstring& word) {
+    wchar_t code[16];
+    std::swprintf(code, sizeof code / sizeof code[0], L" 0x%08X", static_cast<unsigned>(hresult));
+    return (word.empty() ? std::wstring(L"Error") : word) + code;
 }
 
 }  // namespace app

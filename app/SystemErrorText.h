@@ -15,7 +15,7 @@ constexpr uint32_t HResultFromWin32(int32_t code) {
 }
 
 // "Error 0x80070457": what the user reads when the system has no message for the code, so
-// that a failure is never shown as an empty box.
-std::wstring ErrorCodeText(uint32_t hresult);
+// that a failure is never shown as an empty box. The word comes in the user's language.
+std::wstring ErrorCodeText(uint32_t hresult, const std::wstring& word = L"Error");
 
 }  // namespace app

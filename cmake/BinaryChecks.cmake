@@ -60,7 +60,8 @@ endforeach()
 # The programs of the test build that run the shipping files: until that build exists, this
 # test fails saying so, and the tests below fail with it.
 set(test_programs setup/rigwell_test.exe setup/devcon.exe res/res_test.exe app/demo_window_test.exe
-                  app/tool_buttons_test.exe app/standins/Tallyup.exe app/planted_dll_test.exe)
+                  app/tool_buttons_test.exe app/standins/Tallyup.exe app/planted_dll_test.exe
+                  app/KeyboardProbe.exe)
 list(TRANSFORM test_programs PREPEND ${OVERREACH_TEST_BUILD}/)
 list(JOIN test_programs "|" test_programs)
 add_test(NAME shipping_checks_have_the_test_build
@@ -135,3 +136,12 @@ set_tests_properties(shipping_tool_buttons_on64bitWindows shipping_tool_buttons_
 set_property(TEST shipping_demo_window shipping_tool_buttons_on64bitWindows
              shipping_tool_buttons_on32bitWindows shipping_planted_dlls_on64bitWindows
              shipping_planted_dlls_on32bitWindows APPEND PROPERTY RESOURCE_LOCK desktop)
+
+# The demonstration build driven by real keys and clicks through the X server, in a prefix of
+# its own (it changes the colour scheme there for one screenshot); screenshots in app/keyboard.
+add_test(NAME shipping_keyboard_on64bitWindows
+         COMMAND ${CMAKE_SOURCE_DIR}/tools/keyboard-test.sh ${CMAKE_BINARY_DIR}/keyboard-prefix
+                 $<TARGET_FILE:OverreachDemo> ${OVERREACH_TEST_BUILD}/app/KeyboardProbe.exe
+                 ${CMAKE_BINARY_DIR}/app/keyboard)
+set_tests_properties(shipping_keyboard_on64bitWindows PROPERTIES TIMEOUT 600
+  FIXTURES_REQUIRED win32_test_build)

@@ -46,8 +46,8 @@ constexpr WORD kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 constexpr WORD kTraditional = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL);
 constexpr WORD kSimplified = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
 
-// Every text of the three tables. Ids 133 to 135 and 300 are English in all three; 128 and
-// the start-up failure text 100 exist in English only.
+// Every text of the three tables. Ids 133 to 135 and 300 are English in all three; 128
+// exists in English only.
 TEST(ResourcesTest, StringTablesHoldTheTextsOfEachLanguage) {
     const std::map<UINT, std::wstring> english = {
         {128, L"Farspan"},
@@ -299,6 +299,30 @@ TEST(ResourcesTest, BitmapsHaveTheirSizesDepthsAndCorners) {
 }
 
 // The version block and the manifest both carry the version that the build was given.
+BOOL CALLBACK KeepFirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR first) {
+    *reinterpret_cast<LPWSTR*>(first) = name;
+    return FALSE;
+}
+
+// Explorer, the taskbar and Alt+Tab show a program's first icon, each at its own size.
+TEST(ResourcesTest, TheFirstIconIsTheProgramsIn16_32And48Pixels) {
+    LPWSTR first = nullptr;
+    EnumResourceNamesW(Module(), RT_GROUP_ICON, KeepFirstName, reinterpret_cast<LONG_PTR>(&first));
+    ASSERT_TRUE(first && IS_INTRESOURCE(first));
+    EXPECT_EQ(IDI_OVERREACH, static_cast<int>(reinterpret_cast<ULONG_PTR>(first)));
+    HRSRC group = FindResourceW(Module(), first, RT_GROUP_ICON);
+    ASSERT_NE(nullptr, group);
+    // The group's header, then one 14-byte entry per image: width, height, ..., bit count.
+    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(Module(), group)));
+    const WORD count = static_cast<WORD>(bytes[4] | bytes[5] << 8);
+    std::vector<std::pair<int, int>> sizes;  // side, bits per pixel
+    for (WORD k = 0; k < count; ++k) {
+        const BYTE* entry = bytes + 6 + 14 * k;
+        sizes.emplace_back(entry[0], entry[6] | entry[7] << 8);
+    }
+    EXPECT_EQ((std::vector<std::pair<int, int>>{{16, 32}, {32, 32}, {48, 32}}), sizes);
+}
+
 TEST(ResourcesTest, VersionBlockAndManifestCarryTheProjectVersion) {
     const std::wstring file = ModulePath();
     const wchar_t* path = file.c_str();

@@ -161,8 +161,60 @@ def caption_buttons():
         write_bmp("%s_active.bmp" % name, glyph_button(16, 16, glyph, (252, 252, 252), hover), key=WHITE)
 
 
+def icon_image(n):
+    """The program's icon at n x n pixels: a drive's platter on a blue tile, with a bar that
+    reaches past its edge. Rows top to bottom of (r, g, b, a)."""
+    top, bottom = (23, 105, 170), (16, 58, 110)
+    c = (n - 1) / 2.0
+    r_tile = n * 0.18
+    px = []
+    for y in range(n):
+        row = []
+        for x in range(n):
+            # A rounded tile, its edge softened over one pixel.
+            dx = max(r_tile - x, x - (n - 1 - r_tile), 0)
+            dy = max(r_tile - y, y - (n - 1 - r_tile), 0)
+            cover = max(0.0, min(1.0, r_tile + 0.5 - math.hypot(dx, dy)))
+            colour = mix(top, bottom, y / (n - 1))
+            d = math.hypot(x - c * 0.86, y - c)
+            for radius, shade in ((0.62, 0.85), (0.40, 0.55), (0.12, 0.95)):
+                if abs(d - radius * c) < max(0.7, n / 40.0):
+                    colour = mix(colour, WHITE, shade)
+            # The reach: a bright bar from the platter's centre out past its rim.
+            if abs(y - c) <= max(0.6, n / 24.0) and c * 0.86 <= x <= n - 1 - n * 0.08:
+                colour = (120, 220, 120)
+            row.append(colour + (int(round(255 * cover)),))
+        px.append(row)
+    return px
+
+
+def write_ico(name, sizes):
+    """A Windows icon file with one 32-bit image (alpha, and an empty AND mask) per size."""
+    images = []
+    for n in sizes:
+        px = icon_image(n)
+        xor = bytearray()
+        for row in reversed(px):
+            for r, g, b, a in row:
+                xor += bytes((b, g, r, a))
+        mask_stride = ((n + 31) // 32) * 4
+        mask = bytes(mask_stride * n)
+        header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+        images.append((n, header + bytes(xor) + mask))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for n, data in images:
+        out += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    for _, data in images:
+        out += data
+    with open(os.path.join(OUT, name), "wb") as f:
+        f.write(out)
+
+
 if __name__ == "__main__":
     os.makedirs(OUT, exist_ok=True)
     background()
     action_buttons()
     caption_buttons()
+    write_ico("overreach.ico", (16, 32, 48))

@@ -3,6 +3,9 @@
 
 #define IDD_OVERREACH_DIALOG 310
 
+// The program's icon: the first icon of the file, which Explorer and the taskbar show.
+#define IDI_OVERREACH 1
+
 // The skin's bitmaps: the dialog's background and an idle and an active image per button.
 #define IDB_BACKGROUND 313
 #define IDB_CREATE_IDLE 318
@@ -42,6 +45,19 @@
 #define IDS_DRIVE_LIST_CHANGED 302
 // The drive Recover would empty, under the question: its line, number and virtual drive's size.
 #define IDS_RECOVER_TARGET 303
+// Texts shown at run time that the template and the code do not carry themselves.
+#define IDS_ONE_INSTANCE 320
+#define IDS_ERROR 321
+#define IDS_NOTICE 322
+// Names of the image-only buttons, for screen readers and tooltips.
+#define IDS_CLOSE_NAME 323
+#define IDS_MINIMIZE_NAME 324
+#define IDS_LIVEUPDATE_NAME 325
+#define IDS_HELP_NAME 326
+// Why the drive list is empty; %1 is the drive number, %2 the system's text for the code.
+#define IDS_NO_BUS_DRIVER 327
+#define IDS_NO_LARGE_DRIVE 328
+#define IDS_SCAN_STOPPED 329
 
 // The controls of the main dialog. The captions "Virtual", "Physical", "Drive :" (twice) and
 // "Max. Usable Size(GB):" and the four blank value fields are kept hidden; the blank fields

@@ -36,11 +36,12 @@ const ui::MessageMap& CButtonST::ClassMap() {
     static const ui::MessageEntry entries[] = {
         ui::OnMouse<&CButtonST::OnMouseMove>(WM_MOUSEMOVE),
         ui::OnMessage<&CButtonST::OnMouseLeave>(WM_MOUSELEAVE),
-        ui::OnMessage<&CButtonST::OnLoseHover>(WM_KILLFOCUS),
+        ui::OnMessage<&CButtonST::OnKillFocus>(WM_KILLFOCUS),
         ui::OnMessage<&CButtonST::OnLoseHover>(WM_CANCELMODE),
         ui::OnMessage<&CButtonST::OnActivate>(WM_ACTIVATE),
         ui::OnMessage<&CButtonST::OnEnable>(WM_ENABLE),
         ui::OnMessage<&CButtonST::OnSysColorChange>(WM_SYSCOLORCHANGE),
+        ui::OnMessage<&CButtonST::OnUpdateUiState>(WM_UPDATEUISTATE),
         ui::OnMessage<&CButtonST::OnGetDlgCode>(WM_GETDLGCODE),
         ui::OnMessage<&CButtonST::OnSetStyle>(BM_SETSTYLE),
         ui::OnMessage<&CButtonST::OnSetCheck>(BM_SETCHECK),
@@ -78,6 +79,15 @@ void CButtonST::FitToImage() {
 void CButtonST::UseParentBackground(BOOL use) {
     parentBackground_ = use;
     background_.Reset();
+}
+
+void CButtonST::SetImageOnly(BOOL imageOnly) {
+    imageOnly_ = imageOnly;
+    Invalidate();
+}
+
+void CButtonST::SetTooltipText(const std::wstring& text) {
+    tooltip_.SetText(Handle(), text);
 }
 
 void CButtonST::FreeImages() {
@@ -130,9 +140,11 @@ void CButtonST::OnSubclass() {
 }
 
 bool CButtonST::PreTranslateMessage(MSG& message) {
+    if (message.hwnd != Handle() || message.message != WM_LBUTTONDBLCLK) return false;
+    // Dropped, the press leaves its release without a press, and so without a click.
+    if (ignoreDoubleClicks_) return true;
     // An owner-drawn button would report a double click instead of a second click.
-    if (message.hwnd == Handle() && message.message == WM_LBUTTONDBLCLK)
-        message.message = WM_LBUTTONDOWN;
+    message.message = WM_LBUTTONDOWN;
     return false;
 }
 
@@ -178,14 +190,36 @@ LRESULT CButtonST::OnActivate(WPARAM state, LPARAM) {
     return result;
 }
 
+// The system takes the focus from a window it disables before telling the window, and gives
+// it to nobody: a keyboard user would be left with no focus at all.
+LRESULT CButtonST::OnKillFocus(WPARAM next, LPARAM) {
+    lostFocusToDisabling_ = next == 0 && !IsWindowEnabled(Handle());
+    const LRESULT result = Default();
+    ClearHover();
+    return result;
+}
+
 LRESULT CButtonST::OnEnable(WPARAM enabled, LPARAM) {
     const LRESULT result = Default();
-    if (!enabled) {
+    // Only the button that had the focus hands it on: moving it from elsewhere would throw
+    // a user out of the control they are working in.
+    const bool hadFocus = lostFocusToDisabling_ || GetFocus() == Handle();
+    lostFocusToDisabling_ = false;
+    if (!enabled && hadFocus) {
         HWND parent = Parent();
-        HWND next = GetNextDlgTabItem(parent, Handle(), FALSE);
+        HWND next = focusHeir_ && IsWindowEnabled(focusHeir_)
+                        ? focusHeir_
+                        : GetNextDlgTabItem(parent, Handle(), FALSE);
         SetFocus(next && next != Handle() ? next : parent);
     }
     ClearHover();
+    return result;
+}
+
+LRESULT CButtonST::OnUpdateUiState(WPARAM, LPARAM) {
+    // The focus cue follows the keyboard-cue state, which this message has just changed.
+    const LRESULT result = Default();
+    Invalidate();
     return result;
 }
 
@@ -251,13 +285,27 @@ void CButtonST::DrawItem(const DRAWITEMSTRUCT& item) {
         PaintFace(dc, rect);
     PaintFrame(dc, rect);
 
-    const std::wstring caption = Text();
+    const std::wstring caption = imageOnly_ ? std::wstring() : Text();
     RECT captionRect = rect;
     if (active_.bitmap) {
         SetBkColor(dc, kWhite);
         PaintImage(dc, !caption.empty(), rect, captionRect, pressed_, disabled_);
     }
     if (!caption.empty()) PaintCaption(dc, caption, rect, captionRect, pressed_, disabled_);
+    if (focused_ && !(item.itemState & ODS_NOFOCUSRECT)) PaintFocusCue(dc, rect);
+}
+
+void CButtonST::PaintFocusCue(HDC dc, const RECT& rect) {
+    // Hidden until the keyboard is used, as on every other button.
+    if (Send(WM_QUERYUISTATE) & UISF_HIDEFOCUS) return;
+    RECT cue = rect;
+    InflateRect(&cue, -2, -2);
+    if (cue.right <= cue.left || cue.bottom <= cue.top) cue = rect;
+    // The dotted rectangle inverts what is under it, so it shows on any image and in any
+    // colour scheme. Its colours come from the DC, which the system's text colours set.
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+    DrawFocusRect(dc, &cue);
 }
 
 void CButtonST::PaintFace(HDC dc, const RECT& rect) {

@@ -40,6 +40,16 @@ public:
     void FitToImage();
     void ShowHoverFrame(BOOL show) { hoverFrame_ = show; }
     void UseParentBackground(BOOL use);
+    // Where the keyboard focus goes when the button is disabled while it has it; without one,
+    // to the next tab item.
+    void SetFocusHeir(HWND heir) { focusHeir_ = heir; }
+    // The window text names an image-only button to screen readers and in its tooltip; it is
+    // never painted as a caption.
+    void SetImageOnly(BOOL imageOnly);
+    // A tip shown while the mouse rests on the button; an empty text removes it.
+    void SetTooltipText(const std::wstring& text);
+    // The second press of a double click does nothing, for buttons that start a program.
+    void IgnoreDoubleClicks(BOOL ignore) { ignoreDoubleClicks_ = ignore; }
 
     void OnSubclass() override;
     bool PreTranslateMessage(MSG& message) override;
@@ -78,6 +88,9 @@ private:
     LRESULT OnActivate(WPARAM state, LPARAM);
     LRESULT OnEnable(WPARAM enabled, LPARAM);
     LRESULT OnSysColorChange(WPARAM, LPARAM);
+    LRESULT OnKillFocus(WPARAM next, LPARAM);
+    LRESULT OnUpdateUiState(WPARAM, LPARAM);
+    void PaintFocusCue(HDC dc, const RECT& rect);
     LRESULT OnGetDlgCode(WPARAM, LPARAM);
     LRESULT OnSetStyle(WPARAM style, LPARAM redraw);
     LRESULT OnSetCheck(WPARAM state, LPARAM);
@@ -103,6 +116,11 @@ private:
     BOOL check_ = FALSE;
     Image active_;
     Image idle_;
+    HWND focusHeir_ = nullptr;
+    bool lostFocusToDisabling_ = false;
+    BOOL imageOnly_ = FALSE;
+    BOOL ignoreDoubleClicks_ = FALSE;
+    ui::ToolTip tooltip_;
 };
 
 // Helpers of SetStateBitmaps, usable on their own. MakeMask turns the key-colour pixels of

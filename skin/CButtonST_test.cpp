@@ -33,6 +33,7 @@ struct OneButton {
             EXPECT_TRUE(d.Bind(button, id));
         };
         EXPECT_TRUE(dialog.CreateModeless());
+        SetFocus(nullptr);  // no focus cue in the pixels
         dialog.SetClientSize(200, 120);
         dialog.Place(id, 10, 10, width, height);
         button.ShowHoverFrame(FALSE);
@@ -239,7 +240,7 @@ TEST(CButtonSTTest, HoverFollowsTheMouseButNotADragFromElsewhere) {
     SetCursorPos(5, 1000);
 }
 
-TEST(CButtonSTTest, DisablingMovesTheFocusToTheNextTabItem) {
+TEST(CButtonSTTest, OnlyTheFocusedButtonHandsTheFocusOnWhenDisabled) {
     TestDialog dialog;
     CButtonST a, b;
     dialog.bind = [&](TestDialog& d) {
@@ -248,11 +249,52 @@ TEST(CButtonSTTest, DisablingMovesTheFocusToTheNextTabItem) {
     };
     ASSERT_TRUE(dialog.CreateModeless());
     SetForegroundWindow(dialog.Handle());
-    SetFocus(dialog.Item(IDC_DEFAULT_BUTTON));
-    ASSERT_EQ(dialog.Item(IDC_DEFAULT_BUTTON), GetFocus());
-    a.Enable(false);  // it did not have the focus, and still hands it on
+    HWND other = dialog.Item(IDC_DEFAULT_BUTTON);
+    SetFocus(other);
+    a.Enable(false);  // it did not have the focus: the focus stays where the user is
+    EXPECT_EQ(other, GetFocus());
+
+    a.Enable(true);
+    SetFocus(a.Handle());
+    a.Enable(false);  // to the next tab item
     EXPECT_EQ(b.Handle(), GetFocus());
+
+    a.Enable(true);
+    a.SetFocusHeir(other);
+    SetFocus(a.Handle());
+    a.Enable(false);  // to its heir
+    EXPECT_EQ(other, GetFocus());
     dialog.DestroyWindow();
+}
+
+TEST(CButtonSTTest, TheFocusCueFollowsTheKeyboardCuesAndAnImageOnlyButtonPaintsNoName) {
+    OneButton one(IDC_BUTTON_A, 30, 20);
+    one.button.SetText(L"X");
+    one.button.SetImageOnly(TRUE);
+    one.button.SetStateBitmaps(Solid(30, 20, kRed), RGB(0, 0, 0), nullptr, 0);
+    one.button.SetImagePlacement(3);
+    SetForegroundWindow(one.dialog.Handle());
+    SetFocus(one.button.Handle());
+    // The dotted frame two pixels inside the edge, counted down its left side.
+    auto cue = [&] {
+        const ui::Pixels face = one.Painted();
+        EXPECT_TRUE(BoxOf(face, kBlue).Empty());  // the name is never painted
+        EXPECT_EQ(kRed, face.At(10, 10));         // inside the frame the image is untouched
+        int dots = 0;
+        for (int y = 2; y < 18; ++y) dots += face.At(2, y) != kRed;
+        return dots;
+    };
+    one.dialog.Send(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS));
+    EXPECT_GT(cue(), 4);
+    // Hidden while the system's keyboard cues are (Wine keeps no such state: there they show).
+    one.dialog.Send(WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS));
+    if (one.button.Send(WM_QUERYUISTATE) & UISF_HIDEFOCUS)
+        EXPECT_EQ(0, cue());
+    else
+        EXPECT_GT(cue(), 4);
+
+    SetFocus(one.dialog.Item(IDC_BUTTON_B));
+    EXPECT_EQ(0, cue());
 }
 
 TEST(CButtonSTTest, ASystemColourChangeResetsTheColours) {

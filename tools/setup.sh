@@ -16,6 +16,7 @@ packages=(
   wine wine64
   wine32:i386   # 32-bit Windows programs: the shipping files themselves
   xvfb xauth x11-utils
+  xdotool   # real key presses and clicks through the X server for the keyboard test
   fonts-wqy-microhei   # Chinese glyphs for the demonstration's screenshots
   locales   # the locale sources from which the tests generate zh_TW, zh_CN and ru_RU
   python3   # the scan report checks (a python3 elsewhere in PATH is not relied on)

@@ -1,6 +1,10 @@
 // Typed wrappers for the standard controls a dialog binds.
 #pragma once
 
+#include <windows.h>
+// windows.h first: the common controls header needs its types.
+#include <commctrl.h>
+
 #include <string>
 
 #include "Window.h"
@@ -25,6 +29,45 @@ protected:
 };
 
 class Static : public Window {};
+
+// A tooltip window with one tool, the whole of the window it describes; destroyed with its
+// owner object. The tooltip subclasses that window to see its mouse moves.
+class ToolTip {
+public:
+    ToolTip() = default;
+    ~ToolTip() { Reset(); }
+    ToolTip(const ToolTip&) = delete;
+    ToolTip& operator=(const ToolTip&) = delete;
+
+    // Creates the tooltip on first use; an empty text removes it.
+    void SetText(HWND tool, const std::wstring& text) {
+        if (text.empty()) return Reset();
+        if (!tip_)
+            tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                   WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, tool, nullptr, nullptr, nullptr);
+        if (!tip_) return;
+        text_ = text;
+        // The size of the structure that Windows XP's common controls know.
+        TTTOOLINFOW info{TTTOOLINFOW_V2_SIZE};
+        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        info.hwnd = tool;
+        info.uId = reinterpret_cast<UINT_PTR>(tool);
+        info.lpszText = text_.data();
+        SendMessageW(tip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    void Reset() {
+        if (tip_ && IsWindow(tip_)) ::DestroyWindow(tip_);
+        tip_ = nullptr;
+    }
+    HWND Handle() const { return tip_; }
+    const std::wstring& Text() const { return text_; }
+
+private:
+    HWND tip_ = nullptr;
+    std::wstring text_;
+};
 
 class ListBox : public Window {
 public:

@@ -40,6 +40,26 @@ using Brush = GdiObject<HBRUSH>;
 using Pen = GdiObject<HPEN>;
 using Font = GdiObject<HFONT>;
 
+// An icon loaded at a chosen size (not shared), destroyed with its owner.
+class Icon {
+public:
+    Icon() = default;
+    explicit Icon(HICON icon) : icon_(icon) {}
+    ~Icon() { Reset(); }
+    Icon(const Icon&) = delete;
+    Icon& operator=(const Icon&) = delete;
+
+    HICON Get() const { return icon_; }
+    explicit operator bool() const { return icon_ != nullptr; }
+    void Reset(HICON icon = nullptr) {
+        if (icon_) DestroyIcon(icon_);
+        icon_ = icon;
+    }
+
+private:
+    HICON icon_ = nullptr;
+};
+
 // A memory device context, deleted with its owner.
 class MemoryDc {
 public:

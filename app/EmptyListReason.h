@@ -1,0 +1,26 @@
+// Why the drive list is empty, as the scan's outcome tells it, and the text template that
+// says so in the user's language.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "disk/ScanObserver.h"
+
+namespace app {
+
+enum class EmptyListReason {
+    NotEmpty,
+    NoBusDriver,        // the bus driver is not installed
+    NoQualifyingDrive,  // no drive larger than 2048 GB
+    ScanStopped,        // a query failed with a code that ends the scan
+};
+
+// The reason for a list of offeredDrives lines after a scan with this outcome.
+EmptyListReason ReasonForEmptyList(int offeredDrives, const disk::ScanOutcome& outcome);
+
+// The template with %1 and %2 replaced by the two texts; any other % stays as it is.
+std::wstring FillPlaceholders(const std::wstring& pattern, const std::wstring& first,
+                              const std::wstring& second);
+
+}  // namespace app
