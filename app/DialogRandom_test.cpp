@@ -9,7 +9,8 @@
 //   OVERREACH_RANDOM_SEED (default 1), OVERREACH_RANDOM_SEQUENCES (default 200): the run;
 //   OVERREACH_RANDOM_REPLAY=FILE: play the sequence written in FILE, and nothing else;
 //   OVERREACH_RANDOM_SURVEY: list every failing seed instead of shrinking the first;
-//   OVERREACH_RANDOM_SKIP=question: look past the Recover question's form.
+//   OVERREACH_RANDOM_SKIP=question: look past the Recover question's form;
+//   OVERREACH_RANDOM_TRACE: print the list after every step.
 // tools/dialog-fuzz.sh runs a long one.
 #include <windows.h>
 // windows.h first: the broadcast header needs its types.
@@ -232,9 +233,11 @@ private:
     }
 
     // A scan ran in this step (it opens every drive number, a re-read only one) and a fault
-    // that a scan takes for an answer fired.
+    // that a scan takes for an answer fired, or the machine changed between two of its calls
+    // (a drive pulled while the scan walks the interfaces hides the drives looked up after).
     bool MayHaveMisread() const {
-        if (machine_->FaultsFired() == firedAtStart_ || !acceptedCode_) return false;
+        const bool fired = machine_->FaultsFired() != firedAtStart_ && acceptedCode_;
+        if (!fired && !changedInCall_) return false;
         std::vector<std::wstring> paths;
         for (const auto& open : machine_->Opens())
             if (open.path.find(L"PhysicalDrive") != std::wstring::npos &&
@@ -358,6 +361,7 @@ private:
         answerer_->SetBeforeAnswer(nullptr);
         Arm(s);
         boxes_ = 0;
+        changedInCall_ = false;
         inBoxFailure_.clear();
         if (s.when == ChangeWhen::AfterCall && s.change.kind != ChangeKind::None) {
             const size_t at = machine_->DeviceCalls() + static_cast<size_t>(s.afterCall);
@@ -367,6 +371,7 @@ private:
                 Player* self = this;
                 const RandomStep& step = s;
                 self->machine_->SetCallHook(nullptr);
+                self->changedInCall_ = true;
                 self->ChangeMachine(step.change, step);
             });
         }
@@ -513,7 +518,9 @@ private:
     // answer applies to.
     void AtAnswer(const RandomStep& s) {
         model_.MayHaveRescanned();
-        const std::string wrong = model_.Look(LookAtWindow(), false);
+        // A scan in the question's loop that took a fault for an answer shows what it read:
+        // then only the next true scan is held to the model.
+        const std::string wrong = MayHaveMisread() ? "" : model_.Look(LookAtWindow(), false);
         if (!wrong.empty()) inBoxFailure_ = "view: while the question was open, " + wrong;
         answerer_->SetAnswer(s.yes ? IDYES : IDNO);
         atYes_ = model_.Views();
@@ -617,6 +624,11 @@ private:
             settled = true;
         }
         model_.MayHaveRescanned();
+        if (std::getenv("OVERREACH_RANDOM_TRACE")) {
+            std::printf("%s:", where_.c_str());
+            for (const std::wstring& l : LookAtWindow().lines) std::printf(" [%ls]", l.c_str());
+            std::printf(" selected %d\n", LookAtWindow().selected);
+        }
         const std::string wrong = model_.Look(LookAtWindow(), settled);
         if (!wrong.empty()) return (settled ? "settled view: " : "view: ") + wrong;
         if (!settled) return "";
@@ -645,7 +657,7 @@ private:
     DWORD userBaseline_ = 0;
     size_t firedAtStart_ = 0;
     unsigned sequences_ = 0;
-    bool acceptedCode_ = false, misread_ = false, realTiming_ = false;
+    bool acceptedCode_ = false, misread_ = false, realTiming_ = false, changedInCall_ = false;
     int boxes_ = 0;
     std::string inBoxFailure_, where_;
 };

@@ -148,7 +148,10 @@ void DialogModel::MayHaveRescanned() {
     std::vector<DialogView> all;
     for (const DialogView& start : views_) {
         std::vector<DialogView> reach{start};
-        for (size_t v = start.version + 1; v < versions_.size(); ++v) {
+        // A scan that cannot end may be tried again on the same machine, and its last try
+        // shows what it got.
+        const size_t from = versions_[start.version].readable ? start.version + 1 : start.version;
+        for (size_t v = from; v < versions_.size(); ++v) {
             const size_t known = reach.size();
             for (size_t k = 0; k < known; ++k)
                 for (const DialogView& next : Rebuilt(reach[k], v)) AddUnique(reach, next);
