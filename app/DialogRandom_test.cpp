@@ -163,8 +163,14 @@ public:
         realTiming_ = seq.realTiming;
         dialog_->SetRescanWait(seq.realTiming ? 150 : 4, seq.realTiming ? 1000 : 30);
         dialog_->ClearDriveList();
+        if (seq.startFault.on) Arm(seq.startFault);
         dialog_->RefreshDriveList();
         model_.Start(*machine_);
+        // The list shown as far as the scan got is read again without any broadcast.
+        if (seq.startFault.on) {
+            machine_->ClearFaults();
+            testing::PumpUntil([&] { return !dialog_->RetryPending(); }, 3000);
+        }
         Settle();
         ui::RepaintNow(window_);
         gdiBaseline_ = ui::testing::LiveGdiObjects();
@@ -229,6 +235,8 @@ private:
         w.buttons = testing::Buttons(window_);
         w.createText = testing::TextOf(window_, IDC_BTN_CREATE);
         w.createDescription = testing::TextOf(window_, IDC_CREATE_DESCRIPTION);
+        w.otherTexts = testing::TextOf(window_, IDC_BTN_RECOVER) + L"|" +
+                       testing::TextOf(window_, IDC_BTN_PARTITION);
         return w;
     }
 
@@ -329,6 +337,8 @@ private:
     }
     void Broadcast(const RandomStep& s) {
         std::vector<testing::SystemBroadcaster::Broadcast> burst;
+        if (s.volume && s.gaps.empty())
+            burst.push_back({0, static_cast<WPARAM>(DBT_DEVICEARRIVAL), DBT_DEVTYP_VOLUME});
         for (size_t i = 0; i < s.gaps.size(); ++i) {
             burst.push_back({static_cast<DWORD>(s.gaps[i])});
             if (s.volume && i == 0)
@@ -339,18 +349,18 @@ private:
         system_->Send(burst);
     }
 
-    void Arm(const RandomStep& s) {
+    void Arm(const testing::FaultPlan& plan) {
         firedAtStart_ = machine_->FaultsFired();
         acceptedCode_ = false;
-        if (!s.fault.on) return;
-        acceptedCode_ = s.fault.error == 2 || s.fault.error == 87 || s.fault.error == 259;
-        for (int k = 0; k < s.fault.count; ++k) {
+        if (!plan.on) return;
+        acceptedCode_ = plan.error == 2 || plan.error == 87 || plan.error == 259;
+        for (int k = 0; k < plan.count; ++k) {
             sim::Fault f;
-            f.call = s.fault.call;
-            f.error = s.fault.error;
-            f.nth = s.fault.nth + k;
-            if (s.fault.bus >= 0) f.bus = s.fault.bus == 1;
-            if (s.fault.ioctl) f.ioctl = s.fault.ioctl;
+            f.call = plan.call;
+            f.error = plan.error;
+            f.nth = plan.nth + k;
+            if (plan.bus >= 0) f.bus = plan.bus == 1;
+            if (plan.ioctl) f.ioctl = plan.ioctl;
             machine_->InjectFault(f);
         }
     }
@@ -359,7 +369,7 @@ private:
         machine_->ClearRecords();
         answerer_->Clear();
         answerer_->SetBeforeAnswer(nullptr);
-        Arm(s);
+        Arm(s.fault);
         boxes_ = 0;
         changedInCall_ = false;
         inBoxFailure_.clear();
@@ -484,8 +494,10 @@ private:
                 }
             }
             if (!plugIns.empty() && plugIns[0].error == 87 && !rescan && plugIns.size() == 1 &&
-                succeeded && !refusedUnsent)
+                !refusedUnsent) {
+                why = "create: a plug-in refused with 87 was not tried once more with the next serial";
                 fits = false;
+            }
             if (!fits) continue;
             if (succeeded) {
                 line->serial = SerialIn(plugIns.back());

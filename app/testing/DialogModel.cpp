@@ -148,9 +148,11 @@ void DialogModel::MayHaveRescanned() {
     std::vector<DialogView> all;
     for (const DialogView& start : views_) {
         std::vector<DialogView> reach{start};
-        // A scan that cannot end may be tried again on the same machine, and its last try
-        // shows what it got.
-        const size_t from = versions_[start.version].readable ? start.version + 1 : start.version;
+        // A rescan may read the machine as it is again: a scan that cannot end runs out of
+        // tries, and what the program plugged in may have been forgotten since.
+        const bool latest = start.version + 1 == versions_.size();
+        const size_t from =
+            versions_[start.version].readable && !latest ? start.version + 1 : start.version;
         for (size_t v = from; v < versions_.size(); ++v) {
             const size_t known = reach.size();
             for (size_t k = 0; k < known; ++k)
@@ -189,6 +191,9 @@ void DialogModel::MayHaveMisread() {
 }
 
 std::string DialogModel::Look(const WindowLook& w, bool settled) {
+    if (w.otherTexts != L"Recover|Partition")
+        return "the buttons read \"" + std::string(w.otherTexts.begin(), w.otherTexts.end()) +
+               "\", not Recover and Partition";
     std::vector<DialogView> agree;
     for (const DialogView& v : views_) {
         if (settled && v.version != LatestVersion()) continue;

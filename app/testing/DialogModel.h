@@ -49,6 +49,7 @@ struct WindowLook {
     int selected = -1;
     std::string buttons;  // 1014, 1019, 1020: "1" enabled
     std::wstring createText, createDescription;
+    std::wstring otherTexts;  // 1019 and 1020, "|" between
 };
 
 // What the window must show for one selected line (none: nullptr).

@@ -40,6 +40,30 @@ constexpr uint64_t kLimit = uint64_t{1} << 41;
 const uint64_t kSizes[] = {kLimit - 512,   kLimit,         kLimit + 512,    3000592982016,
                            4000787030016, 6001175126016, 17592186044416, 1000204886016};
 
+std::string FaultText(const FaultPlan& f) {
+    std::ostringstream o;
+    o << kCalls[static_cast<int>(f.call)] << "," << f.nth << "," << f.count << "," << f.error
+      << "," << f.bus;
+    for (size_t r = 0; r < 5; ++r)
+        if (f.ioctl == kRequestCodes[r]) o << "," << kRequests[r];
+    return o.str();
+}
+
+bool ParseFault(const std::vector<std::string>& v, FaultPlan& f) {
+    if (v.size() != 5 && v.size() != 6) return false;
+    const int call = IndexOf(kCalls, v[0]);
+    const int request = v.size() == 6 ? IndexOf(kRequests, v[5]) : 0;
+    if (call < 0 || request < 0) return false;
+    f = {true,
+         static_cast<sim::Call>(call),
+         std::stoi(v[1]),
+         std::stoi(v[2]),
+         static_cast<uint32_t>(std::stoul(v[3])),
+         std::stoi(v[4]),
+         v.size() == 6 ? kRequestCodes[request] : 0};
+    return true;
+}
+
 }  // namespace
 
 RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
@@ -117,6 +141,11 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
         sim::Call::DeviceIoControl, sim::Call::HeapAlloc};
     static const uint32_t errors[] = {2, 21, 31, 87, 259};
     bool busGone = seq.machine[0] == "bus absent";
+    if (!busGone && pick(30) == 0) {
+        // A drive that is not ready yet: the scan at start-up stops at it.
+        seq.startFault = {true, pick(2) ? sim::Call::DeviceIoControl : sim::Call::CreateFile,
+                          1 + pick(12), 1, pick(2) ? 21u : 31u, 0, 0};
+    }
     seq.steps.resize(static_cast<size_t>(3 + pick(10)));
     for (RandomStep& s : seq.steps) {
         const int roll = pick(100);
@@ -149,6 +178,8 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
         if (s.change.kind != ChangeKind::None || s.kind == StepKind::Broadcasts) {
             s.gaps = gaps();
             s.volume = pick(4) == 0;
+            // A stick's volume comes and goes with no device-node broadcast at all.
+            if (s.volume && pick(3) == 0) s.gaps.clear();
         }
         const bool request = s.kind == StepKind::Create || s.kind == StepKind::Recover;
         if (pick(request ? 2 : 3) == 0) {
@@ -199,11 +230,7 @@ std::string Describe(const RandomStep& s) {
     if (s.volume) o << " volume";
     if (s.boxOpen) o << " box=" << s.boxOpen;
     if (s.pump) o << " pump=" << s.pump;
-    if (s.fault.on)
-        o << " fault=" << kCalls[static_cast<int>(s.fault.call)] << "," << s.fault.nth << ","
-          << s.fault.count << "," << s.fault.error << "," << s.fault.bus;
-    for (size_t r = 0; r < 5; ++r)
-        if (s.fault.on && s.fault.ioctl == kRequestCodes[r]) o << "," << kRequests[r];
+    if (s.fault.on) o << " fault=" << FaultText(s.fault);
     return o.str();
 }
 
@@ -211,6 +238,7 @@ std::string ToText(const RandomSequence& seq) {
     std::ostringstream o;
     for (const std::string& m : seq.machine) o << "machine " << m << "\n";
     o << "timing " << (seq.realTiming ? "real" : "quick") << "\n";
+    if (seq.startFault.on) o << "start fault=" << FaultText(seq.startFault) << "\n";
     for (const RandomStep& s : seq.steps) o << "step " << Describe(s) << "\n";
     return o.str();
 }
@@ -233,6 +261,9 @@ bool FromText(const std::string& text, RandomSequence& seq, std::string& error) 
             seq.machine.push_back(rest);
         } else if (head == "timing") {
             seq.realTiming = rest == "real";
+        } else if (head == "start") {
+            if (rest.rfind("fault=", 0) != 0 || !ParseFault(Split(rest.substr(6), ','), seq.startFault))
+                return fail("no such fault " + rest);
         } else if (head == "step") {
             std::istringstream words(rest);
             std::string word;
@@ -274,17 +305,8 @@ bool FromText(const std::string& text, RandomSequence& seq, std::string& error) 
                     s.change.blockSize = static_cast<uint32_t>(num(3));
                     s.change.style = static_cast<int>(num(4));
                     s.change.flags = v.size() > 5 && v[5] != "-" ? v[5] : "";
-                } else if (key == "fault" && (v.size() == 5 || v.size() == 6)) {
-                    const int call = IndexOf(kCalls, v[0]);
-                    const int request = v.size() == 6 ? IndexOf(kRequests, v[5]) : 0;
-                    if (call < 0 || request < 0) return fail("no such fault " + word);
-                    s.fault = {true,
-                               static_cast<sim::Call>(call),
-                               static_cast<int>(num(1)),
-                               static_cast<int>(num(2)),
-                               static_cast<uint32_t>(num(3)),
-                               static_cast<int>(num(4)),
-                               v.size() == 6 ? kRequestCodes[request] : 0};
+                } else if (key == "fault") {
+                    if (!ParseFault(v, s.fault)) return fail("no such fault " + word);
                 } else {
                     return fail("cannot read " + word);
                 }
@@ -327,6 +349,11 @@ std::vector<RandomSequence> Simpler(const RandomSequence& seq) {
         s.realTiming = false;
         out.push_back(s);
     }
+    if (seq.startFault.on) {
+        RandomSequence s = seq;
+        s.startFault.on = false;
+        out.push_back(s);
+    }
     // Each step plainer: no fault, no change, fewer broadcasts, shorter waits, earlier calls.
     for (size_t i = 0; i < n; ++i) {
         const RandomStep& st = seq.steps[i];
@@ -345,6 +372,7 @@ std::vector<RandomSequence> Simpler(const RandomSequence& seq) {
             with([](RandomStep& s) { s.afterCall /= 2; });
         if (!st.change.flags.empty()) with([](RandomStep& s) { s.change.flags.clear(); });
         if (st.gaps.size() > 1) with([](RandomStep& s) { s.gaps.resize(1); });
+        if (st.volume && !st.gaps.empty()) with([](RandomStep& s) { s.gaps.clear(); });
         if (std::any_of(st.gaps.begin(), st.gaps.end(), [](int g) { return g > 0; }))
             with([](RandomStep& s) { std::fill(s.gaps.begin(), s.gaps.end(), 0); });
         if (st.volume) with([](RandomStep& s) { s.volume = false; });

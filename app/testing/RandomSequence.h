@@ -53,7 +53,7 @@ struct RandomStep {
     ChangeWhen when = ChangeWhen::Now;
     int afterCall = 0;      // AfterCall: the program's n-th device call of the step
     std::vector<int> gaps;  // device-node broadcasts after the change (or alone), ms apart
-    bool volume = false;    // a volume arrival and removal among them
+    bool volume = false;    // a volume arrival and removal among them (alone: no gaps)
     int boxOpen = 0;        // ms each box stays open before it is answered
     int pump = 0;           // ms the window then takes messages
     FaultPlan fault;
@@ -62,6 +62,7 @@ struct RandomStep {
 struct RandomSequence {
     std::vector<std::string> machine;  // scenario lines
     bool realTiming = false;           // the product's own quiet time and ceiling
+    FaultPlan startFault;              // during the scan at start-up: a drive spinning up
     std::vector<RandomStep> steps;
 };
 
