@@ -85,10 +85,6 @@ BOOL WINAPI CountProcess(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTR
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
 }
-UINT WINAPI CountWinExec(LPCSTR, UINT) {
-    ++starts;
-    return 33;
-}
 HINSTANCE WINAPI CountShellExecute(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) {
     ++starts;
     return reinterpret_cast<HINSTANCE>(33);
@@ -101,7 +97,6 @@ TEST_F(DialogMannersTest, ADoubleClickOnAToolButtonStartsItsProgramOnce) {
     Open(demo::kBuiltInScenario);
     const platform::SystemCalls real = platform::Calls();
     platform::Calls().createProcess = CountProcess;
-    platform::Calls().winExec = CountWinExec;
     platform::Calls().shellExecute = CountShellExecute;
     platform::Calls().messageBox = AnswerBox;
     for (int id : {IDC_BTN_PARTITION, IDC_BTN_LIVEUPDATE, IDC_BTN_HELP}) {

@@ -189,6 +189,19 @@ TEST_F(FarspanDlgTest, AnEmptyListDisablesEveryOperation) {
     EXPECT_FALSE(Visible(IDC_CAPACITY_BAR_1));
     EXPECT_EQ(L"", TextOf(IDC_CAPACITY_BAR_0));
     EXPECT_EQ(kSilver, PixelIn(IDC_CAPACITY_BAR_0, 4, 4));
+    EXPECT_FALSE(dialog->RetryPending());  // a scan that finished is not tried again
+}
+
+// A drive still spinning up when the program starts: what was read is shown, and a moment
+// later, with no device change, the rest.
+TEST_F(FarspanDlgTest, AStartUpScanStoppedByAFailingDriveIsTriedAgain) {
+    const std::string spinningUp =
+        std::string(demo::kBuiltInScenario) + "fault DeviceIoControl drive=2 nth=1 error=21\n";
+    Open(spinningUp.c_str());
+    EXPECT_EQ(1, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCOUNT, 0, 0));
+    ASSERT_TRUE(testing::PumpUntil([&] { return !dialog->RetryPending(); }, 3000));
+    EXPECT_EQ(3, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCOUNT, 0, 0));
+    EXPECT_EQ(0, SendMessageW(Item(IDC_LIST_DRIVE), LB_GETCURSEL, 0, 0));
 }
 
 TEST_F(FarspanDlgTest, ThePanelSplitsThePlugInDriveInTenths) {
