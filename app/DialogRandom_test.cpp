@@ -493,8 +493,9 @@ private:
                     fits = false;
                 }
             }
+            // (The retry itself may fail before its request goes out.)
             if (!plugIns.empty() && plugIns[0].error == 87 && !rescan && plugIns.size() == 1 &&
-                !refusedUnsent) {
+                !refusedUnsent && machine_->FaultsFired() == firedAtStart_) {
                 why = "create: a plug-in refused with 87 was not tried once more with the next serial";
                 fits = false;
             }
