@@ -173,16 +173,14 @@ void DialogModel::MayHaveMisread() {
     std::vector<DialogView> all;
     for (const DialogView& view : views_) {
         for (const DialogView& next : Rebuilt(view, LatestVersion())) AddUnique(all, next);
-        // The misread list lacked the user's drive (and what it plugged in), or was empty.
+        // The misread list lacked the user's drive (and what it plugged in), or it followed
+        // an empty list and so selected its first line, whichever drive that was.
         DialogView forgot = view;
         forgot.plugged.clear();
         for (const DialogView& from : {view, forgot}) {
             DialogView lost = Rebuilt(from, LatestVersion()).front();
-            AddUnique(all, lost);
-            lost.selected = -1;
-            AddUnique(all, lost);
-            if (!lost.lines.empty()) {
-                lost.selected = 0;
+            for (int line = -1; line < static_cast<int>(lost.lines.size()); ++line) {
+                lost.selected = line;
                 AddUnique(all, lost);
             }
         }
