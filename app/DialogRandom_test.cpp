@@ -546,8 +546,13 @@ private:
             uint32_t serial;
         };
         std::vector<Asked> asked;
-        for (const DialogView& v : model_.Views())
-            if (const ModelLine* l = v.Selected()) asked.push_back({l->number, l->name, l->text, l->serial});
+        for (DialogView& v : model_.Views()) {
+            v.asked.reset();
+            if (const ModelLine* l = v.Selected()) {
+                asked.push_back({l->number, l->name, l->text, l->serial});
+                v.asked = *l;
+            }
+        }
         if (asked.empty()) return "recover: the click had no line to act on";
         answerer_->SetAnswer(IDNO);
         atYes_.clear();
@@ -603,10 +608,9 @@ private:
         std::vector<DialogView> after;
         for (DialogView v : atYes_) {
             const ModelLine* l = v.Selected();
-            bool same = false;
-            for (const Asked& a : asked)
-                same = same || (l && l->number == a.number && l->name == a.name &&
-                                l->serial == a.serial);
+            const bool same = l && v.asked && l->number == v.asked->number &&
+                              l->name == v.asked->name && l->serial == v.asked->serial;
+            v.asked.reset();
             if (same != tried && !misread_ && !MayHaveMisread()) continue;
             if (succeeded && l) v.lines[static_cast<size_t>(v.selected)].created = false;
             // Unplugged, or not known to the bus driver: no longer what this program plugged

@@ -123,6 +123,7 @@ std::vector<DialogView> DialogModel::Rebuilt(const DialogView& view, size_t v) c
         DialogView next;
         next.lines = read;
         next.plugged = view.plugged;
+        next.asked = view.asked;
         ApplyPlugged(next);
         const ModelLines& lines = next.lines;
         next.version = v;

@@ -68,6 +68,8 @@ struct DialogView {
     // The virtual drives this program plugged in and has not seen unplugged since, by device
     // object name: a scan that reads such a drive without any is not believed.
     std::map<std::wstring, uint32_t> plugged;
+    // While the Recover question is open: the line it asks about, as this view showed it.
+    std::optional<ModelLine> asked;
     bool operator==(const DialogView&) const = default;
     const ModelLine* Selected() const {
         return selected >= 0 && static_cast<size_t>(selected) < lines.size()

@@ -375,7 +375,8 @@ std::vector<RandomSequence> Simpler(const RandomSequence& seq) {
         if (st.volume && !st.gaps.empty()) with([](RandomStep& s) { s.gaps.clear(); });
         if (std::any_of(st.gaps.begin(), st.gaps.end(), [](int g) { return g > 0; }))
             with([](RandomStep& s) { std::fill(s.gaps.begin(), s.gaps.end(), 0); });
-        if (st.volume) with([](RandomStep& s) { s.volume = false; });
+        // A change is always followed by some broadcast.
+        if (st.volume && !st.gaps.empty()) with([](RandomStep& s) { s.volume = false; });
         if (st.pump) with([](RandomStep& s) { s.pump /= 2; });
         if (st.boxOpen) with([](RandomStep& s) { s.boxOpen = 0; });
     }
