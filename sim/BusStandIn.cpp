@@ -82,6 +82,7 @@ BusStandIn::Reply BusStandIn::PlugIn(const wire::Bytes& b, uint32_t inSize, uint
     if (auto it = drives_.find(serialNo); it != drives_.end()) {
         // The same drive again is a re-plug; another drive may not take a used number.
         if (it->second.physicalName != name) return {kErrorInvalidParameter, 0};
+        if (it->second.mounted) ++plugInsWhilePluggedIn_;
         it->second.mounted = true;
         devicesChanged_();
         return {kErrorSuccess, 0};

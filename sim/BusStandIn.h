@@ -48,6 +48,10 @@ public:
     Reply Handle(uint32_t code, wire::Bytes& systemBuffer, uint32_t inSize, uint32_t outSize);
 
     void AddVirtualDrive(const VirtualDrive& drive) { drives_[drive.serialNo] = drive; }
+    bool RemoveVirtualDrive(uint32_t serialNo) { return drives_.erase(serialNo) != 0; }
+    // Plug-in requests that named a virtual drive already plugged in: a client that lost
+    // track of what it plugged in sends them.
+    size_t PlugInsWhilePluggedIn() const { return plugInsWhilePluggedIn_; }
     const std::map<uint32_t, VirtualDrive>& VirtualDrives() const { return drives_; }
 
 private:
@@ -60,6 +64,7 @@ private:
     std::function<const Drive*(const std::u16string&)> findDrive_;
     std::function<void()> devicesChanged_;
     std::map<uint32_t, VirtualDrive> drives_;
+    size_t plugInsWhilePluggedIn_ = 0;
 };
 
 }  // namespace sim

@@ -113,6 +113,12 @@ void SimulatedMachine::AddVirtualDrive(uint32_t serialNo, int driveNumber, bool 
     SyncVirtualDriveDisks();
 }
 
+bool SimulatedMachine::RemoveVirtualDrive(uint32_t serialNo) {
+    if (!bus_.RemoveVirtualDrive(serialNo)) return false;
+    SyncVirtualDriveDisks();
+    return true;
+}
+
 const Drive* SimulatedMachine::FindVirtualDriveDisk(uint32_t serialNo) const {
     for (const auto& d : drives_)
         if (serialNo != 0 && d.virtualSerialNo == serialNo) return &d;
@@ -192,7 +198,10 @@ uint32_t SimulatedMachine::Injected(const CallInfo& info) {
         if (f.drive && *f.drive != info.drive) continue;
         if (f.bus && *f.bus != info.bus) continue;
         ++active.seen;
-        if (f.nth == 0 || f.nth == active.seen) return f.error;
+        if (f.nth == 0 || f.nth == active.seen) {
+            ++faultsFired_;
+            return f.error;
+        }
     }
     return kErrorSuccess;
 }
@@ -228,6 +237,7 @@ const SimulatedMachine::InterfaceEntry* SimulatedMachine::FindEntry(InfoSet& set
 }
 
 uint32_t SimulatedMachine::GetClassDevs(const Guid& classGuid, uint32_t flags, DeviceInfoSet* set) {
+    const Counted counted(*this);
     if (const uint32_t e = Injected({Call::GetClassDevs, 0, -1, classGuid == kBusInterfaceClass}))
         return e;
     classDevsFlags_.push_back(flags);
@@ -244,6 +254,7 @@ uint32_t SimulatedMachine::GetClassDevs(const Guid& classGuid, uint32_t flags, D
 
 uint32_t SimulatedMachine::EnumDeviceInterfaces(DeviceInfoSet set, const Guid& classGuid,
                                                 uint32_t index, DeviceInterfaceData* data) {
+    const Counted counted(*this);
     InfoSet* info = FindSet(set);
     const InterfaceEntry* entry =
         info && info->classGuid == classGuid ? FindEntry(*info, index + 1) : nullptr;
@@ -263,6 +274,7 @@ uint32_t SimulatedMachine::GetDeviceInterfaceDetail(DeviceInfoSet set,
                                                     const DeviceInterfaceData& data, void* detail,
                                                     uint32_t detailSize, uint32_t* requiredSize,
                                                     DeviceInfoData* devInfo) {
+    const Counted counted(*this);
     InfoSet* info = FindSet(set);
     const InterfaceEntry* entry = info ? FindEntry(*info, data.Reserved) : nullptr;
     if (const uint32_t e = Injected({Call::GetDeviceInterfaceDetail, 0, entry ? entry->drive : -1,
@@ -303,6 +315,7 @@ uint32_t SimulatedMachine::GetDeviceRegistryProperty(DeviceInfoSet set,
                                                      uint32_t property, uint32_t* regType,
                                                      void* buffer, uint32_t bufferSize,
                                                      uint32_t* requiredSize) {
+    const Counted counted(*this);
     InfoSet* info = FindSet(set);
     const InterfaceEntry* entry = info ? FindEntry(*info, devInfo.Reserved) : nullptr;
     if (const uint32_t e = Injected({Call::GetDeviceRegistryProperty, 0, entry ? entry->drive : -1,
@@ -325,6 +338,7 @@ uint32_t SimulatedMachine::GetDeviceRegistryProperty(DeviceInfoSet set,
 }
 
 uint32_t SimulatedMachine::DestroyDeviceInfoList(DeviceInfoSet set) {
+    const Counted counted(*this);
     const uint32_t injected = Injected({Call::DestroyDeviceInfoList});
     if (sets_.erase(PointerToken(set)) == 0) {
         ++releaseErrors_;
@@ -335,6 +349,7 @@ uint32_t SimulatedMachine::DestroyDeviceInfoList(DeviceInfoSet set) {
 
 uint32_t SimulatedMachine::CreateFileW(const wchar_t* path, uint32_t access, uint32_t shareMode,
                                        uint32_t creation, uint32_t flags, OsHandle* handle) {
+    const Counted counted(*this);
     opens_.push_back({path ? path : L"", access, shareMode, creation, flags, 0});
     const uint32_t error = Open(path, access, shareMode, creation, flags, handle);
     opens_.back().error = error;
@@ -397,6 +412,7 @@ uint32_t SimulatedMachine::Open(const wchar_t* path, uint32_t access, uint32_t s
 uint32_t SimulatedMachine::DeviceIoControl(OsHandle handle, uint32_t code, const void* in,
                                            uint32_t inSize, void* out, uint32_t outSize,
                                            uint32_t* returned) {
+    const Counted counted(*this);
     if (returned) *returned = 0;
     const auto it = files_.find(PointerToken(handle));
     IoctlRecord record;
@@ -460,6 +476,7 @@ uint32_t SimulatedMachine::DiskRequest(const OpenFile& file, uint32_t code,
 }
 
 uint32_t SimulatedMachine::CloseHandle(OsHandle handle) {
+    const Counted counted(*this);
     const uint32_t injected = Injected({Call::CloseHandle});
     if (files_.erase(PointerToken(handle)) == 0) {
         ++releaseErrors_;
@@ -469,6 +486,7 @@ uint32_t SimulatedMachine::CloseHandle(OsHandle handle) {
 }
 
 uint32_t SimulatedMachine::HeapAlloc(size_t bytes, bool zeroFill, void** block) {
+    const Counted counted(*this);
     if (const uint32_t e = Injected({Call::HeapAlloc})) return e;
     if (!block) return kErrorInvalidParameter;
     void* p = std::malloc(bytes ? bytes : 1);
@@ -481,6 +499,7 @@ uint32_t SimulatedMachine::HeapAlloc(size_t bytes, bool zeroFill, void** block) 
 }
 
 uint32_t SimulatedMachine::HeapFree(void* block) {
+    const Counted counted(*this);
     const uint32_t injected = Injected({Call::HeapFree});
     if (buffers_.erase(block) == 0) {
         ++releaseErrors_;
@@ -491,6 +510,7 @@ uint32_t SimulatedMachine::HeapFree(void* block) {
 }
 
 void SimulatedMachine::Sleep(uint32_t milliseconds) {
+    const Counted counted(*this);
     sleeps_.push_back({milliseconds, ioctls_.size()});
     if (realWaits_) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

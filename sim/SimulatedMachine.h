@@ -95,12 +95,22 @@ public:
     // the bus driver answer the serial number lookup for it with 259 and the number.
     void AddVirtualDrive(uint32_t serialNo, int driveNumber, bool mounted,
                          bool lookupWarning = false);
+    // Takes a virtual drive off the bus behind the program's back; false when there is none.
+    bool RemoveVirtualDrive(uint32_t serialNo);
     // The drive that presents virtual drive serialNo, or null while it is not plugged in.
     const Drive* FindVirtualDriveDisk(uint32_t serialNo) const;
     BusStandIn& Bus() { return bus_; }
 
     void InjectFault(const Fault& fault) { faults_.push_back({fault, 0}); }
     void ClearFaults() { faults_.clear(); }
+    // How many calls an injected fault has failed since the machine was made.
+    size_t FaultsFired() const { return faultsFired_; }
+
+    // Runs after every device call (debugger output is none) with the count of calls so far,
+    // so that a test can change the machine between two calls of one operation: between a
+    // plug-in and its re-read, or in the middle of a scan.
+    void SetCallHook(std::function<void(size_t calls)> hook) { callHook_ = std::move(hook); }
+    size_t DeviceCalls() const { return deviceCalls_; }
 
     // Runs after the bus driver added, re-plugged or removed a virtual drive, as the
     // system's device-nodes-changed broadcast would follow.
@@ -191,6 +201,19 @@ private:
     };
 
     uint32_t Injected(const CallInfo& info);
+    // Counts one device call and, once it has returned, runs the hook.
+    class Counted {
+    public:
+        explicit Counted(SimulatedMachine& m) : m_(m) { ++m_.deviceCalls_; }
+        ~Counted() {
+            if (m_.callHook_) m_.callHook_(m_.deviceCalls_);
+        }
+        Counted(const Counted&) = delete;
+        Counted& operator=(const Counted&) = delete;
+
+    private:
+        SimulatedMachine& m_;
+    };
     InfoSet* FindSet(platform::DeviceInfoSet set);
     const InterfaceEntry* FindEntry(InfoSet& set, uintptr_t token) const;
     std::vector<InterfaceEntry> InterfacesOf(const platform::Guid& classGuid) const;
@@ -207,6 +230,9 @@ private:
     std::vector<Drive> drives_;
     BusStandIn bus_;
     std::vector<ActiveFault> faults_;
+    size_t faultsFired_ = 0;
+    std::function<void(size_t)> callHook_;
+    size_t deviceCalls_ = 0;
     std::function<void()> observer_;
     std::function<void(const std::wstring&)> sink_;
 

@@ -314,6 +314,47 @@ TEST_F(MachineTest, FaultsHitTheChosenCallAndReleasesAreCounted) {
     EXPECT_EQ(1u, machine.Outstanding().releaseErrors);
 }
 
+// A test changes the machine between two calls of one operation: the hook runs once each
+// call has returned, with the count so far, and the change is what the next call meets.
+// Faults that fired and plug-ins of what is already plugged in are counted.
+TEST_F(MachineTest, TheCallHookRunsBetweenCallsAndTheBusCountsSecondPlugIns) {
+    std::vector<size_t> seen;
+    machine.SetCallHook([&](size_t calls) {
+        seen.push_back(calls);
+        if (seen.size() == 1) machine.RemoveDrive(3);
+    });
+    const size_t before = machine.DeviceCalls();
+    HandleOwner first(machine), second(machine);
+    EXPECT_EQ(0u, machine.CreateFileW(L"\\.\PhysicalDrive3", 0, 3, kOpenExisting, 0,
+                                      first.Receive()));
+    EXPECT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\.\PhysicalDrive3", 0, 3,
+                                                      kOpenExisting, 0, second.Receive()));
+    EXPECT_EQ((std::vector<size_t>{before + 1, before + 2}), seen);
+    machine.SetCallHook(nullptr);
+    first.Reset();
+
+    machine.InjectFault({Call::HeapAlloc, 8, 2});
+    void* block = nullptr;
+    const size_t fired = machine.FaultsFired();
+    EXPECT_EQ(0u, machine.HeapAlloc(4, true, &block));
+    EXPECT_EQ(8u, machine.HeapAlloc(4, true, &block));
+    EXPECT_EQ(fired + 1, machine.FaultsFired());
+    machine.ClearFaults();
+}
+
+TEST_F(MachineTest, ASecondPlugInOfAPluggedInVirtualDriveIsCountedAndRemovalIsBehindTheBack) {
+    EXPECT_EQ(0u, Send(0x2A4004, PlugIn(1, big)));
+    EXPECT_EQ(0u, machine.Bus().PlugInsWhilePluggedIn());
+    EXPECT_EQ(0u, Send(0x2A4004, PlugIn(1, big)));
+    EXPECT_EQ(1u, machine.Bus().PlugInsWhilePluggedIn());
+    ASSERT_NE(nullptr, machine.FindVirtualDriveDisk(1));
+    // Taken off the bus without a request: no broadcast, and its drive goes with it.
+    EXPECT_TRUE(machine.RemoveVirtualDrive(1));
+    EXPECT_FALSE(machine.RemoveVirtualDrive(1));
+    EXPECT_EQ(nullptr, machine.FindVirtualDriveDisk(1));
+    EXPECT_EQ(2, changes);
+}
+
 }  // namespace
 }  // namespace sim
 
