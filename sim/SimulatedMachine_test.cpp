@@ -325,10 +325,10 @@ TEST_F(MachineTest, TheCallHookRunsBetweenCallsAndTheBusCountsSecondPlugIns) {
     });
     const size_t before = machine.DeviceCalls();
     HandleOwner first(machine), second(machine);
-    EXPECT_EQ(0u, machine.CreateFileW(L"\\.\PhysicalDrive3", 0, 3, kOpenExisting, 0,
-                                      first.Receive()));
-    EXPECT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\.\PhysicalDrive3", 0, 3,
-                                                      kOpenExisting, 0, second.Receive()));
+    EXPECT_EQ(
+        0u, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, 3, kOpenExisting, 0, first.Receive()));
+    EXPECT_EQ(kErrorFileNotFound, machine.CreateFileW(L"\\\\.\\PhysicalDrive3", 0, 3, kOpenExisting,
+                                                      0, second.Receive()));
     EXPECT_EQ((std::vector<size_t>{before + 1, before + 2}), seen);
     machine.SetCallHook(nullptr);
     first.Reset();
