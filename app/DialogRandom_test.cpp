@@ -262,8 +262,8 @@ private:
             if (!d.virtualSerialNo) physical.push_back(&d);
         auto virtualOf = [&](const sim::Drive& d) {
             for (const auto& [serial, v] : machine_->Bus().VirtualDrives())
-                if (v.physicalName == std::u16string(d.deviceObjectName.begin(),
-                                                     d.deviceObjectName.end()))
+                if (v.physicalName ==
+                    std::u16string(d.deviceObjectName.begin(), d.deviceObjectName.end()))
                     return serial;
             return 0u;
         };
@@ -479,8 +479,8 @@ private:
             const bool refusedUnsent = !rescan && s.fault.on && s.fault.error == 87 &&
                                        !plugIns.empty() && SerialIn(plugIns[0]) == serial + 1;
             for (size_t k = 0; k < plugIns.size() && fits; ++k) {
-                const bool retry = (k == 1 && !rescan && plugIns[0].error == 87) ||
-                                   (k == 0 && refusedUnsent);
+                const bool retry =
+                    (k == 1 && !rescan && plugIns[0].error == 87) || (k == 0 && refusedUnsent);
                 if (k > 1 || (k == 1 && !retry) || (k == 1 && refusedUnsent)) {
                     why = "create: more plug-ins than one and its one retry after 87";
                     fits = false;
@@ -496,7 +496,9 @@ private:
             // (The retry itself may fail before its request goes out.)
             if (!plugIns.empty() && plugIns[0].error == 87 && !rescan && plugIns.size() == 1 &&
                 !refusedUnsent && machine_->FaultsFired() == firedAtStart_) {
-                why = "create: a plug-in refused with 87 was not tried once more with the next serial";
+                why =
+                    "create: a plug-in refused with 87 was not tried once more with the next "
+                    "serial";
                 fits = false;
             }
             if (!fits) continue;
@@ -569,8 +571,9 @@ private:
             const size_t own = q.find(L"\n", wcslen(kRecoverQuestion));
             bool named = false;
             for (const Asked& a : asked)
-                named = named || (own != std::wstring::npos && q.find(a.text, own) != std::wstring::npos &&
-                                  q.find(std::to_wstring(a.number), own) != std::wstring::npos);
+                named = named ||
+                        (own != std::wstring::npos && q.find(a.text, own) != std::wstring::npos &&
+                         q.find(std::to_wstring(a.number), own) != std::wstring::npos);
             if (q.rfind(kRecoverQuestion, 0) != 0 || !named)
                 return "question: the question does not name the drive on a line of its own: \"" +
                        Narrow(q) + "\"";
@@ -763,10 +766,11 @@ TEST(DialogRandomTest, EverySequenceKeepsTheModelsInvariants) {
         FAIL() << "seed " << seed << " (sequence " << seed - first + 1 << " of the run) "
                << Report(run, seq, failure);
     }
-    std::printf("%u sequences from seed %u passed in %lu ms (%u with the product's own waits, "
-                "%lu ms of it)\n",
-                count, first, static_cast<unsigned long>(GetTickCount() - start), real,
-                static_cast<unsigned long>(realTime));
+    std::printf(
+        "%u sequences from seed %u passed in %lu ms (%u with the product's own waits, "
+        "%lu ms of it)\n",
+        count, first, static_cast<unsigned long>(GetTickCount() - start), real,
+        static_cast<unsigned long>(realTime));
 }
 
 }  // namespace

@@ -70,7 +70,8 @@ MachineVersion ReadMachine(sim::SimulatedMachine& machine) {
 
 ExpectedButtons ButtonsFor(const ModelLine* s) {
     static const wchar_t create[] = L"Create", rescan[] = L"Rescan";
-    static const wchar_t createNote[] = L"Create a virtual drive on the storage space beyond 2048 GB.";
+    static const wchar_t createNote[] =
+        L"Create a virtual drive on the storage space beyond 2048 GB.";
     static const wchar_t rescanNote[] = L"Rescan the virtual drive.";
     if (!s) return {"000", nullptr, nullptr};
     if (!s->created) return {"100", create, createNote};
@@ -221,15 +222,15 @@ std::string DialogModel::Look(const WindowLook& w, bool settled) {
         if (!best || v.version >= best->version) best = &v;
     if (!best) return out + "has no view left";
     const ExpectedButtons e = ButtonsFor(best->Selected());
-    out += "expects " + std::to_string(best->lines.size()) + " lines, line " +
-           std::to_string(best->selected) + " selected, buttons " + e.buttons +
-           (e.createText ? std::string(", 1014 \"") +
-                               std::string(e.createText, e.createText + wcslen(e.createText)) +
-                               "\", 1033 \"" +
-                               std::string(e.description, e.description + wcslen(e.description)) +
-                               "\""
-                         : std::string()) +
-           " (" + std::to_string(views_.size()) + " views considered)";
+    out +=
+        "expects " + std::to_string(best->lines.size()) + " lines, line " +
+        std::to_string(best->selected) + " selected, buttons " + e.buttons +
+        (e.createText
+             ? std::string(", 1014 \"") +
+                   std::string(e.createText, e.createText + wcslen(e.createText)) + "\", 1033 \"" +
+                   std::string(e.description, e.description + wcslen(e.description)) + "\""
+             : std::string()) +
+        " (" + std::to_string(views_.size()) + " views considered)";
     for (size_t i = 0; i < w.lines.size(); ++i)
         if (i >= best->lines.size() || best->lines[i].text != w.lines[i]) {
             out += "; line " + std::to_string(i) + " reads \"" +

@@ -8,14 +8,21 @@
 namespace app::testing {
 namespace {
 
-const char* const kCalls[] = {"GetClassDevs",          "EnumDeviceInterfaces",
-                              "GetDeviceInterfaceDetail", "GetDeviceRegistryProperty",
-                              "DestroyDeviceInfoList", "CreateFile",
-                              "DeviceIoControl",       "CloseHandle",
-                              "HeapAlloc",             "HeapFree"};
-const char* const kSteps[] = {"select", "create", "recover", "broadcasts", "change", "wait", "settle"};
-const char* const kChanges[] = {"none",      "add",    "remove",  "plug-elsewhere",
-                                "unmount-elsewhere", "remove-virtual", "bus-gone", "bus-back"};
+const char* const kCalls[] = {"GetClassDevs",
+                              "EnumDeviceInterfaces",
+                              "GetDeviceInterfaceDetail",
+                              "GetDeviceRegistryProperty",
+                              "DestroyDeviceInfoList",
+                              "CreateFile",
+                              "DeviceIoControl",
+                              "CloseHandle",
+                              "HeapAlloc",
+                              "HeapFree"};
+const char* const kSteps[] = {"select", "create", "recover", "broadcasts",
+                              "change", "wait",   "settle"};
+const char* const kChanges[] = {
+    "none",           "add",      "remove",  "plug-elsewhere", "unmount-elsewhere",
+    "remove-virtual", "bus-gone", "bus-back"};
 const char* const kWhen[] = {"now", "box", "call"};
 // The bus driver's requests, by the names the sequence text gives them.
 const char* const kRequests[] = {"plug-in", "unplug", "query", "lookup", "size"};
@@ -37,13 +44,13 @@ std::vector<std::string> Split(const std::string& s, char by) {
 }
 
 constexpr uint64_t kLimit = uint64_t{1} << 41;
-const uint64_t kSizes[] = {kLimit - 512,   kLimit,         kLimit + 512,    3000592982016,
+const uint64_t kSizes[] = {kLimit - 512,  kLimit,        kLimit + 512,   3000592982016,
                            4000787030016, 6001175126016, 17592186044416, 1000204886016};
 
 std::string FaultText(const FaultPlan& f) {
     std::ostringstream o;
-    o << kCalls[static_cast<int>(f.call)] << "," << f.nth << "," << f.count << "," << f.error
-      << "," << f.bus;
+    o << kCalls[static_cast<int>(f.call)] << "," << f.nth << "," << f.count << "," << f.error << ","
+      << f.bus;
     for (size_t r = 0; r < 5; ++r)
         if (f.ioctl == kRequestCodes[r]) o << "," << kRequests[r];
     return o.str();
@@ -94,16 +101,15 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
             const uint64_t size = kSizes[pick(8)];
             const uint32_t block = pick(8) == 0 ? 4096 : 512;
             std::ostringstream d;
-            d << "drive " << n << " size=" << size << " product=\"DRIVE" << n << "-"
-              << pick(100) << (pick(3) == 0 ? "  \"" : "\"");
+            d << "drive " << n << " size=" << size << " product=\"DRIVE" << n << "-" << pick(100)
+              << (pick(3) == 0 ? "  \"" : "\"");
             if (const char* v = vendors[pick(6)]; *v) d << " vendor=\"" << v << "\"";
             d << " style=" << styles[pick(5)] << " blocksize=" << block;
             if (pick(10) == 0) d << " lastblock=" << ((size / block) & ~uint64_t{0xFFFFFFFF});
             seq.machine.push_back(d.str());
             if (size > kLimit && pick(3) == 0) {
                 std::ostringstream v;
-                v << "virtual " << serials.back() << " drive=" << n
-                  << " mounted=" << pick(2);
+                v << "virtual " << serials.back() << " drive=" << n << " mounted=" << pick(2);
                 serials.pop_back();
                 seq.machine.push_back(v.str());
             }
@@ -116,10 +122,10 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
         return g;
     };
     auto change = [&] {
-        static const ChangeKind kinds[] = {
-            ChangeKind::AddDrive,         ChangeKind::AddDrive,      ChangeKind::RemoveDrive,
-            ChangeKind::PlugElsewhere,    ChangeKind::UnmountElsewhere,
-            ChangeKind::RemoveVirtual,    ChangeKind::BusGone};
+        static const ChangeKind kinds[] = {ChangeKind::AddDrive,         ChangeKind::AddDrive,
+                                           ChangeKind::RemoveDrive,      ChangeKind::PlugElsewhere,
+                                           ChangeKind::UnmountElsewhere, ChangeKind::RemoveVirtual,
+                                           ChangeKind::BusGone};
         MachineChange c;
         c.kind = kinds[pick(pick(6) == 0 ? 7 : 6)];
         c.pick = pick(16);
@@ -127,24 +133,34 @@ RandomSequence Generate(uint32_t seed, const std::string& demoScenario) {
         c.blockSize = pick(8) == 0 ? 4096 : 512;
         c.style = pick(6) == 0 ? 1 : (pick(5) == 0 ? 2 : 0);
         for (const char* f : {"a", "r", "v", "u"})
-            if (pick(f[0] == 'v' || f[0] == 'u' ? 3 : 8) == 0 && c.flags.find_first_of("vu") ==
-                                                                      std::string::npos)
+            if (pick(f[0] == 'v' || f[0] == 'u' ? 3 : 8) == 0 &&
+                c.flags.find_first_of("vu") == std::string::npos)
                 c.flags += f;
         return c;
     };
-    static const sim::Call calls[] = {
-        sim::Call::GetClassDevs,    sim::Call::EnumDeviceInterfaces,
-        sim::Call::GetDeviceInterfaceDetail, sim::Call::GetDeviceRegistryProperty,
-        sim::Call::CreateFile,      sim::Call::CreateFile,
-        sim::Call::DeviceIoControl, sim::Call::DeviceIoControl,
-        sim::Call::DeviceIoControl, sim::Call::DeviceIoControl,
-        sim::Call::DeviceIoControl, sim::Call::HeapAlloc};
+    static const sim::Call calls[] = {sim::Call::GetClassDevs,
+                                      sim::Call::EnumDeviceInterfaces,
+                                      sim::Call::GetDeviceInterfaceDetail,
+                                      sim::Call::GetDeviceRegistryProperty,
+                                      sim::Call::CreateFile,
+                                      sim::Call::CreateFile,
+                                      sim::Call::DeviceIoControl,
+                                      sim::Call::DeviceIoControl,
+                                      sim::Call::DeviceIoControl,
+                                      sim::Call::DeviceIoControl,
+                                      sim::Call::DeviceIoControl,
+                                      sim::Call::HeapAlloc};
     static const uint32_t errors[] = {2, 21, 31, 87, 259};
     bool busGone = seq.machine[0] == "bus absent";
     if (!busGone && pick(30) == 0) {
         // A drive that is not ready yet: the scan at start-up stops at it.
-        seq.startFault = {true, pick(2) ? sim::Call::DeviceIoControl : sim::Call::CreateFile,
-                          1 + pick(12), 1, pick(2) ? 21u : 31u, 0, 0};
+        seq.startFault = {true,
+                          pick(2) ? sim::Call::DeviceIoControl : sim::Call::CreateFile,
+                          1 + pick(12),
+                          1,
+                          pick(2) ? 21u : 31u,
+                          0,
+                          0};
     }
     seq.steps.resize(static_cast<size_t>(3 + pick(10)));
     for (RandomStep& s : seq.steps) {
@@ -262,7 +278,8 @@ bool FromText(const std::string& text, RandomSequence& seq, std::string& error) 
         } else if (head == "timing") {
             seq.realTiming = rest == "real";
         } else if (head == "start") {
-            if (rest.rfind("fault=", 0) != 0 || !ParseFault(Split(rest.substr(6), ','), seq.startFault))
+            if (rest.rfind("fault=", 0) != 0 ||
+                !ParseFault(Split(rest.substr(6), ','), seq.startFault))
                 return fail("no such fault " + rest);
         } else if (head == "step") {
             std::istringstream words(rest);
@@ -275,9 +292,9 @@ bool FromText(const std::string& text, RandomSequence& seq, std::string& error) 
             while (words >> word) {
                 const size_t eq = word.find('=');
                 const std::string key = word.substr(0, eq);
-                const std::vector<std::string> v =
-                    eq == std::string::npos ? std::vector<std::string>{}
-                                            : Split(word.substr(eq + 1), ',');
+                const std::vector<std::string> v = eq == std::string::npos
+                                                       ? std::vector<std::string>{}
+                                                       : Split(word.substr(eq + 1), ',');
                 auto num = [&](size_t i) { return i < v.size() ? std::stoll(v[i]) : 0; };
                 if (key == "yes" || key == "no") {
                     s.yes = key == "yes";
@@ -290,7 +307,8 @@ bool FromText(const std::string& text, RandomSequence& seq, std::string& error) 
                 } else if (key == "pump") {
                     s.pump = static_cast<int>(num(0));
                 } else if (key == "gaps") {
-                    for (size_t i = 0; i < v.size(); ++i) s.gaps.push_back(static_cast<int>(num(i)));
+                    for (size_t i = 0; i < v.size(); ++i)
+                        s.gaps.push_back(static_cast<int>(num(i)));
                 } else if (key == "when" && !v.empty()) {
                     const int when = IndexOf(kWhen, v[0]);
                     if (when < 0) return fail("no time " + v[0]);

@@ -41,7 +41,7 @@ struct FaultPlan {
     int nth = 1;    // from the step's start
     int count = 1;  // calls in a row that fail
     uint32_t error = 0;
-    int bus = -1;       // 1 only bus calls, 0 only other calls, -1 any
+    int bus = -1;        // 1 only bus calls, 0 only other calls, -1 any
     uint32_t ioctl = 0;  // only this bus request (0: any call of the kind)
 };
 
