@@ -6,22 +6,25 @@ std::wstring FormatDriveLine(const std::wstring& modelText, const std::wstring& 
     return modelText + L" - " + capacityText + L"GB";
 }
 
-std::wstring FormatRecoverTarget(const std::wstring& pattern, const std::wstring& driveLine,
-                                 int driveNumber, const std::wstring& virtualSize) {
-    // Numbered places rather than printf's order, so that a translation may reorder them;
-    // and the texts are put in as they are, whatever "%" they hold.
-    const std::wstring values[] = {driveLine, std::to_wstring(driveNumber), virtualSize};
+std::wstring FillPlaceholders(const std::wstring& pattern,
+                              const std::vector<std::wstring>& values) {
     std::wstring out;
     for (size_t i = 0; i < pattern.size(); ++i) {
-        const wchar_t next = i + 1 < pattern.size() ? pattern[i + 1] : L'\0';
-        if (pattern[i] == L'%' && next >= L'1' && next <= L'3') {
-            out += values[next - L'1'];
+        const size_t place =
+            i + 1 < pattern.size() ? static_cast<size_t>(pattern[i + 1] - L'1') : values.size();
+        if (pattern[i] == L'%' && place < values.size()) {
+            out += values[place];
             ++i;
         } else {
             out += pattern[i];
         }
     }
     return out;
+}
+
+std::wstring FormatRecoverTarget(const std::wstring& pattern, const std::wstring& driveLine,
+                                 int driveNumber, const std::wstring& virtualSize) {
+    return FillPlaceholders(pattern, {driveLine, std::to_wstring(driveNumber), virtualSize});
 }
 
 std::wstring FormatListCaption(const std::wstring& availableDrives) {

@@ -3,11 +3,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace app {
 
 // One line of the drive list: model, " - ", capacity and "GB".
 std::wstring FormatDriveLine(const std::wstring& modelText, const std::wstring& capacityText);
+
+// The pattern with %1, %2, ... replaced by the values in that order, put in as they are
+// (whatever "%" they hold); numbered places rather than printf's order, so that a translation
+// may reorder them. A "%" before anything else stays as it is.
+std::wstring FillPlaceholders(const std::wstring& pattern, const std::vector<std::wstring>& values);
 
 // The drive that Recover would empty, on a line of its own under the question: the pattern's
 // %1 becomes the drive's list line, %2 its drive number and %3 its virtual drive's size.

@@ -1,5 +1,7 @@
 #include "app/EmptyListNote.h"
 
+#include "app/DriveListRules.h"
+
 #include "app/SystemError.h"
 #include "app/UiText.h"
 #include "res/resource.h"
@@ -20,10 +22,10 @@ std::wstring ReasonText(EmptyListReason reason, const disk::ScanOutcome& outcome
         case EmptyListReason::NoQualifyingDrive:
             return LoadUiString(IDS_NO_LARGE_DRIVE);
         case EmptyListReason::ScanStopped:
-            return FillPlaceholders(
-                LoadUiString(IDS_SCAN_STOPPED), std::to_wstring(outcome.stoppedAtDrive),
-                TrimmedEnd(
-                    SystemErrorText(HResultFromWin32(static_cast<int32_t>(outcome.result)))));
+            return FillPlaceholders(LoadUiString(IDS_SCAN_STOPPED),
+                                    {std::to_wstring(outcome.stoppedAtDrive),
+                                     TrimmedEnd(SystemErrorText(
+                                         HResultFromWin32(static_cast<int32_t>(outcome.result))))});
         case EmptyListReason::NotEmpty:
             break;
     }

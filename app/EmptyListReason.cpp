@@ -11,19 +11,4 @@ EmptyListReason ReasonForEmptyList(int offeredDrives, const disk::ScanOutcome& o
     return EmptyListReason::NoQualifyingDrive;
 }
 
-std::wstring FillPlaceholders(const std::wstring& pattern, const std::wstring& first,
-                              const std::wstring& second) {
-    std::wstring text;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == L'%' && i + 1 < pattern.size() &&
-            (pattern[i + 1] == L'1' || pattern[i + 1] == L'2')) {
-            text += pattern[i + 1] == L'1' ? first : second;
-            ++i;
-        } else {
-            text += pattern[i];
-        }
-    }
-    return text;
-}
-
 }  // namespace app

@@ -19,8 +19,4 @@ enum class EmptyListReason {
 // The reason for a list of offeredDrives lines after a scan with this outcome.
 EmptyListReason ReasonForEmptyList(int offeredDrives, const disk::ScanOutcome& outcome);
 
-// The template with %1 and %2 replaced by the two texts; any other % stays as it is.
-std::wstring FillPlaceholders(const std::wstring& pattern, const std::wstring& first,
-                              const std::wstring& second);
-
 }  // namespace app
